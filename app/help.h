@@ -1,0 +1,11 @@
+// The help text.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The 63 lines of the help text, without line ends.
+std::vector<std::string> HelpLines();
+
+// Prints the help text and ends the run with exit code 1.
+[[noreturn]] void ShowHelp();

@@ -1,0 +1,8 @@
+// The host's own IPv4 addresses, the source addresses of every broadcast.
+#pragma once
+
+#include <string>
+
+// Dotted addresses each followed by ",", such as "10.0.0.5,192.168.1.20,";
+// "0.0.0.0," when the host name resolves to nothing.
+std::string LocalAddressList();

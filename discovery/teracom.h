@@ -1,0 +1,4 @@
+// Discovery of Teracom modules.
+#pragma once
+
+void DiscoverTeracom();

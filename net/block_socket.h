@@ -1,0 +1,83 @@
+// Blocking TCP and UDP endpoints. No operation throws: each one records its
+// outcome in ErrorCode() (0 = success, otherwise a Windows Sockets error
+// number, on every platform), and callers test it after the steps they
+// care about.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+enum class TSocketFamily { Any, IPv4, IPv6 };
+
+class TBlockSocket {
+ public:
+  virtual ~TBlockSocket();
+  TBlockSocket(const TBlockSocket &) = delete;
+  TBlockSocket &operator=(const TBlockSocket &) = delete;
+
+  // Makes the OS socket now if Family is fixed; with Any it waits for the
+  // first BindTo or ConnectTo.
+  void PrepareHandle();
+  // Broadcast permission; kept pending until the OS socket exists.
+  void AllowBroadcast(bool enabled);
+  // Binds to a local address and port ("0.0.0.0"/"0" on a fresh endpoint
+  // does nothing).
+  void BindTo(const std::string &address, const std::string &port);
+  // Resolves and records the destination without making the OS socket.
+  void SetPeer(const std::string &address, const std::string &port);
+
+  virtual void CloseEndpoint() = 0;
+  virtual void ConnectTo(const std::string &address, const std::string &port) = 0;
+  // TCP: all bytes in pieces of at most SendMaxChunk. UDP: one datagram.
+  virtual int SendText(std::string_view data);
+  // What is waiting now, or what arrives within timeoutMs (-1: no limit).
+  virtual std::string ReceiveWaiting(int timeoutMs);
+  // The peer as numeric text; after a UDP receive, that datagram's sender.
+  virtual std::string PeerAddress() const;
+  virtual std::string GetErrorDescEx() const;
+
+  int ErrorCode() const { return error_code_; }
+  static std::string GetErrorDesc(int code);
+
+  TSocketFamily Family = TSocketFamily::Any;
+  bool PreferIP4 = true;
+  std::int32_t SendMaxChunk = 65536;
+
+ protected:
+  TBlockSocket();
+  int error_code_ = 0;
+  // The backend's state (handle, addresses, pending options) lives in the
+  // implementation files.
+  struct State;
+  State *state_;
+};
+
+class TTCPBlockSocket : public TBlockSocket {
+ public:
+  TTCPBlockSocket();
+  ~TTCPBlockSocket() override;
+  void CloseEndpoint() override;
+  void ConnectTo(const std::string &address, const std::string &port) override;
+
+  // Name look-ups.
+  std::string LocalHostName();
+  void ResolveHostAddresses(const std::string &name, std::vector<std::string> &list);
+  std::string ResolveAddressName(const std::string &address);
+};
+
+class TUDPBlockSocket : public TBlockSocket {
+ public:
+  TUDPBlockSocket();
+  ~TUDPBlockSocket() override;
+  void CloseEndpoint() override;
+  void ConnectTo(const std::string &address, const std::string &port) override;
+};
+
+// Host-by-name look-up: the first IPv4 address of name as dotted text, or "".
+std::string LookupHostAddress(const std::string &name);
+
+// The platform socket service: started once at program start (Windows
+// Sockets 2.2), released at exit. Returns false if it cannot be started.
+bool StartSocketService();

@@ -1,0 +1,182 @@
+#include "platform/platform.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#else
+#include <langinfo.h>
+#include <locale.h>
+#include <time.h>
+#endif
+
+#ifdef _WIN32
+const char *const kLineEnd = "\r\n";
+#else
+const char *const kLineEnd = "\n";
+#endif
+
+namespace {
+std::vector<std::string> g_arguments;
+}
+
+void InitPlatform(int argc, char **argv) {
+#ifdef _WIN32
+  // Lines carry their own CR LF; the C runtime must not add another CR.
+  _setmode(_fileno(stdout), _O_BINARY);
+#endif
+  g_arguments.clear();
+  for (int i = 1; i < argc; ++i) g_arguments.emplace_back(argv[i]);
+}
+
+const std::vector<std::string> &ProgramArguments() { return g_arguments; }
+
+void SetProgramArguments(std::vector<std::string> arguments) { g_arguments = std::move(arguments); }
+
+std::uint64_t TickCountMs() {
+#ifdef _WIN32
+  return GetTickCount64();
+#else
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<std::uint64_t>(now.tv_sec) * 1000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
+#endif
+}
+
+void SleepMs(std::int64_t ms) {
+  if (ms <= 0) return;
+#ifdef _WIN32
+  Sleep(static_cast<DWORD>(ms));
+#else
+  timespec rest{static_cast<time_t>(ms / 1000), static_cast<long>((ms % 1000) * 1000000)};
+  while (nanosleep(&rest, &rest) != 0 && errno == EINTR) {
+  }
+#endif
+}
+
+LocalDateTime CurrentLocalTime() {
+#ifdef _WIN32
+  SYSTEMTIME t;
+  GetLocalTime(&t);
+  return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
+#else
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  tm parts{};
+  localtime_r(&now.tv_sec, &parts);
+  return {parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour,
+          parts.tm_min,         parts.tm_sec,     static_cast<int>(now.tv_nsec / 1000000)};
+#endif
+}
+
+namespace {
+
+#ifndef _WIN32
+// The environment's locale, opened on its own so that the program's global
+// locale (and with it every other formatting and parsing) stays "C".
+locale_t EnvironmentLocale() {
+  static locale_t locale = [] {
+    locale_t opened = newlocale(LC_ALL_MASK, "", static_cast<locale_t>(0));
+    return opened ? opened : newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+  }();
+  return locale;
+}
+
+// The separator between hours and minutes in the locale's time format,
+// such as ":" in "%H:%M:%S" or "." in "%H.%M.%S".
+std::string TimeSeparatorOf(const char *format) {
+  for (const char *p = format; *p; ++p) {
+    if (p[0] != '%' || p[1] == '\0') continue;
+    char directive = p[1];
+    if (directive == 'O' || directive == 'E') directive = p[2] ? p[2] : directive;
+    if (directive == 'T' || directive == 'R') return ":";
+    if (directive == 'H' || directive == 'I' || directive == 'k' || directive == 'l') {
+      const char *start = p + ((p[1] == 'O' || p[1] == 'E') ? 3 : 2);
+      const char *end = start;
+      while (*end && *end != '%') ++end;
+      if (end > start) return std::string(start, end);
+      return ":";
+    }
+  }
+  return ":";
+}
+#endif
+
+}  // namespace
+
+std::string TimeSeparator() {
+  static const std::string separator = [] {
+#ifdef _WIN32
+    char buffer[16] = {};
+    if (GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_STIME, buffer, sizeof buffer) > 1) return std::string(buffer);
+    return std::string(":");
+#else
+    locale_t locale = EnvironmentLocale();
+    return locale ? TimeSeparatorOf(nl_langinfo_l(T_FMT, locale)) : std::string(":");
+#endif
+  }();
+  return separator;
+}
+
+std::string DecimalSeparator() {
+  static const std::string separator = [] {
+#ifdef _WIN32
+    char buffer[16] = {};
+    if (GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, buffer, sizeof buffer) > 1) return std::string(buffer);
+    return std::string(".");
+#else
+    locale_t locale = EnvironmentLocale();
+    const char *radix = locale ? nl_langinfo_l(RADIXCHAR, locale) : nullptr;
+    return (radix && *radix) ? std::string(radix) : std::string(".");
+#endif
+  }();
+  return separator;
+}
+
+void WriteText(std::string_view text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+}
+
+void WriteLine(std::string_view text) {
+  std::string line;
+  line.reserve(text.size() + 2);
+  line.append(text);
+  line.append(kLineEnd);
+  WriteText(line);
+}
+
+bool ReadInputLine(std::string &line) {
+  line.clear();
+  char buffer[512];
+  bool any = false;
+  while (std::fgets(buffer, sizeof buffer, stdin)) {
+    any = true;
+    line.append(buffer);
+    if (!line.empty() && line.back() == '\n') {
+      line.pop_back();
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      return true;
+    }
+  }
+  return any;
+}
+
+std::string FileErrorText(int code) {
+#ifdef _WIN32
+  char *buffer = nullptr;
+  DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                    FORMAT_MESSAGE_IGNORE_INSERTS,
+                                nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<LPSTR>(&buffer), 0, nullptr);
+  std::string text = length && buffer ? std::string(buffer, length) : std::string();
+  if (buffer) LocalFree(buffer);
+#else
+  std::string text = std::strerror(code);
+#endif
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
+  return text;
+}

@@ -1,0 +1,46 @@
+// Platform interfaces: the only place besides net/ that knows which
+// operating system it runs on. Everything here is plain procedures.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Line end of every printed line: CR LF on Windows, LF elsewhere.
+extern const char *const kLineEnd;
+
+// Called once at the very start of the process: console in binary mode,
+// process arguments recorded (argv[0], the program path, included).
+void InitPlatform(int argc, char **argv);
+
+// Process arguments 1..N as given to the program (argument 0 left out).
+const std::vector<std::string> &ProgramArguments();
+void SetProgramArguments(std::vector<std::string> arguments);  // tests
+
+// Monotonic milliseconds since system start (64 bit).
+std::uint64_t TickCountMs();
+// Sleep for ms milliseconds; 0 or less returns at once.
+void SleepMs(std::int64_t ms);
+
+// Local date and time with milliseconds.
+struct LocalDateTime {
+  int year, month, day, hour, minute, second, millisecond;
+};
+LocalDateTime CurrentLocalTime();
+
+// Separators from the user's regional settings (Windows) or the locale
+// of the environment (elsewhere). Reading them changes no other
+// formatting or parsing of the program.
+std::string TimeSeparator();
+std::string DecimalSeparator();
+
+// Standard output: every call writes through and flushes at once.
+void WriteText(std::string_view text);  // as it stands, no line end
+void WriteLine(std::string_view text);  // text followed by kLineEnd
+
+// Standard input: reads one line; false when input is closed or at its end.
+bool ReadInputLine(std::string &line);
+
+// The operating system's message text for a file-open error code.
+std::string FileErrorText(int code);

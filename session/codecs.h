@@ -1,0 +1,19 @@
+// Conversions between text and bytes. Pure functions: no settings, no I/O.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Replaces \z \b \t \n \r \e \s (in that order, case-sensitive) by the
+// bytes 0, 8, 9, 10, 13, 27 and space; other backslash sequences stay.
+std::string TranslateEscapes(std::string_view text);
+
+// Pairs of hex digits to bytes; stops at the first pair that is not two hex
+// digits; an odd last digit is ignored.
+std::string HexToBytes(std::string_view hex);
+
+// "[01 FF 00]"; "[]" for no bytes.
+std::string BytesToHexList(std::string_view bytes);
+
+// "F4-E1-42-00-03-AB"; "" for no bytes.
+std::string BytesToDashedHex(std::string_view bytes);

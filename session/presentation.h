@@ -1,0 +1,25 @@
+// Conversions that turn instrument replies into output lines. They read a
+// few settings (and the clock), touch no socket and print nothing.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Strips one line end (LF, then CR), then applies /xc and /xsk.
+std::string TransformReply(std::string_view reply);
+
+// The timestamp that ends an output line for the TimestampFormat setting;
+// "" when no timestamp switch was given.
+std::string TimestampSuffix();
+
+// A binary reply as "No Data", a hex list, or decoded Modbus values.
+std::string DecodeModbusReply(std::string_view reply);
+
+// Modbus value decoders over up to 2 or 4 big-endian bytes.
+int ModbusWord(std::string_view bytes);
+int ModbusLong(std::string_view bytes);
+double ModbusFloat(std::string_view bytes);
+
+// The general floating-point form used for Modbus floats: shortest form, up
+// to 15 significant digits, the locale's decimal separator.
+std::string FormatGeneralFloat(double value);

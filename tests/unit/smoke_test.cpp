@@ -1,0 +1,13 @@
+#include <gtest/gtest.h>
+
+#include "session/modbus_request.h"
+#include "app/settings.h"
+
+TEST(ModbusRequest, CarriesUnitAndTransactionIdBigEndian) {
+  Settings = SettingsRecord{};
+  Settings.ModbusTransactionId = 0x1234;
+  Settings.ModbusUnit = 5;
+  const std::string frame = BuildModbusRequest(3, 100, 255);
+  const std::string expected("\x12\x34\x00\x00\x00\x06\x05\x03\x00\x64\x00\xFF", 12);
+  EXPECT_EQ(frame, expected);
+}
