@@ -37,6 +37,30 @@ const std::vector<std::string> &ProgramArguments() { return g_arguments; }
 
 void SetProgramArguments(std::vector<std::string> arguments) { g_arguments = std::move(arguments); }
 
+const char *TargetSystemName() {
+#if defined(_WIN64)
+  return "Win64";
+#elif defined(_WIN32)
+  return "Win32";
+#elif defined(__linux__)
+  return "Linux";
+#else
+  return "Unix";
+#endif
+}
+
+const char *TargetProcessorName() {
+#if defined(__x86_64__) || defined(_M_X64)
+  return "x86_64";
+#elif defined(__aarch64__) || defined(_M_ARM64)
+  return "aarch64";
+#elif defined(__i386__) || defined(_M_IX86)
+  return "i386";
+#else
+  return "unknown";
+#endif
+}
+
 std::uint64_t TickCountMs() {
 #ifdef _WIN32
   return GetTickCount64();

@@ -18,6 +18,11 @@ void InitPlatform(int argc, char **argv);
 const std::vector<std::string> &ProgramArguments();
 void SetProgramArguments(std::vector<std::string> arguments);  // tests
 
+// Names of the build's target, as the help text shows them ("Win64" or
+// "Linux"; "x86_64").
+const char *TargetSystemName();
+const char *TargetProcessorName();
+
 // Monotonic milliseconds since system start (64 bit).
 std::uint64_t TickCountMs();
 // Sleep for ms milliseconds; 0 or less returns at once.
