@@ -1,8 +1,80 @@
 #include "app/driver.h"
 
+#include <cstdio>
 #include <cstdlib>
 
-// Placeholder until the driver lands.
-void RunProgram() { ExitProgram(0); }
-void ExitProgram(int code) { std::exit(code); }
-void SetExitHook(ExitHook) {}
+#include "app/parser.h"
+#include "app/settings.h"
+#include "discovery/local_addresses.h"
+#include "discovery/psu_discovery.h"
+#include "discovery/teracom.h"
+#include "net/udp_mode.h"
+#include "platform/platform.h"
+#include "session/codecs.h"
+#include "session/command_file.h"
+#include "session/tcp_session.h"
+
+namespace {
+
+ExitHook g_exitHook = nullptr;
+
+// Response time-out of the Teracom discovery and the UDP command mode.
+constexpr std::int32_t kUdpModeTimeoutMs = 2000;
+
+// The local, bind and broadcast addresses the discovery datagrams use.
+void ReportAddresses() {
+  if (Settings.BindAll) WriteLine("Local Addresses: " + LocalAddressList());
+  if (Settings.BindAddressGiven) WriteLine("Bind to Address: " + FormatDottedAddress(Settings.BindAddress));
+  if (Settings.BroadcastAddress != 0xFFFFFFFFu)
+    WriteLine("Broadcast Address: " + FormatDottedAddress(Settings.BroadcastAddress));
+}
+
+void ReportSettings() {
+  WriteLine(" IP: " + FormatDottedAddress(Settings.IpAddress) + "   Mask: " + FormatDottedAddress(Settings.NetMask) +
+            "   Gateway: " + FormatDottedAddress(Settings.Gateway) + "   MAC: " +
+            BytesToDashedHex(Settings.MacAddress) + "   Ports: " + std::to_string(Settings.ClientPort) + " " +
+            std::to_string(Settings.ServerPort) + " " + std::to_string(Settings.TcpPort));
+}
+
+// The first mode that applies; none when a MAC address was given without /e.
+void RunSelectedMode() {
+  if (Settings.TeracomMode) {
+    Settings.ResponseTimeoutMs = kUdpModeTimeoutMs;
+    DiscoverTeracom();
+  } else if (Settings.UdpMode) {
+    Settings.ResponseTimeoutMs = kUdpModeTimeoutMs;
+    if (Settings.Command.find(';') != std::string::npos) Settings.SplitCommands = true;
+    RunUdpCommandMode(Settings.ResponseTimeoutMs);
+  } else if (Settings.FileMode) {
+    RunCommandFile(FormatDottedAddress(Settings.IpAddress), Settings.FileName, Settings.VerbosityLevel);
+  } else if (Settings.CommandMode) {
+    RunTcpCommands();
+  } else if (Settings.MacAddress.empty() || Settings.DiscoverAfterConfig) {
+    DiscoverPowerSupplies(Settings.ResponseTimeoutMs);
+  }
+}
+
+}  // namespace
+
+void RunProgram() {
+  Settings = SettingsRecord{};
+  Settings.ModbusTransactionId = static_cast<std::uint16_t>((TickCountMs() / 1000u) % 65535u);
+  ParseCommandLine();
+  if (!Settings.BriefOutput) ReportAddresses();
+  if (Settings.Verbose) ReportSettings();
+  RunSelectedMode();
+  ExitProgram(0);
+}
+
+void ExitProgram(int code) {
+  if (Settings.PauseBeforeExit) {
+    WriteLine(" Press [Enter] to continue...");
+    std::string line;
+    ReadInputLine(line);
+  }
+  if (g_exitHook != nullptr) g_exitHook(code);
+  std::fflush(stdout);
+  std::exit(code);
+}
+
+void SetExitHook(ExitHook hook) { g_exitHook = hook; }

@@ -1,8 +1,104 @@
 #include "app/parser.h"
 
-// Placeholder until the parser lands.
-void ParseCommandLine() {}
-bool ParseNumber(std::string_view, std::int32_t &) { return false; }
-std::uint32_t ParseDottedAddress(std::string_view) { return 0; }
-std::string FormatDottedAddress(std::uint32_t) { return {}; }
-std::string ResolveHostAddress(const std::string &) { return {}; }
+#include "app/driver.h"
+#include "app/help.h"
+#include "app/settings.h"
+#include "app/switches.h"
+#include "discovery/config_commands.h"
+#include "platform/platform.h"
+
+namespace {
+
+// Pause after each switch with its values.
+constexpr int kSwitchPauseMs = 10;
+
+// The argument in ASCII upper case with one leading "/" or "-" removed.
+std::string Keyword(std::string_view argument) {
+  if (!argument.empty() && (argument.front() == '/' || argument.front() == '-')) argument.remove_prefix(1);
+  std::string keyword(argument);
+  for (char &c : keyword)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return keyword;
+}
+
+// An argument that is no switch asks for help with "?" as its first or
+// second character, as typed.
+bool AsksForHelp(std::string_view argument) {
+  return (argument.size() > 0 && argument[0] == '?') || (argument.size() > 1 && argument[1] == '?');
+}
+
+[[noreturn]] void RejectArgument(std::string_view argument) {
+  WriteLine(std::string("Error on command line: ").append(argument));
+  ExitProgram(2);
+}
+
+[[noreturn]] void MissingAddress(const char *line) {
+  WriteLine(line);
+  ExitProgram(2);
+}
+
+const char kMissingMacForDhcp[] = "Error: Missing MAC Address. (use: /mac F4-e1-42-00-03-ab /dhcp)";
+const char kMissingIpForStatic[] = "Error: Missing IP Address. (use: /mac F4-e1-42-00-03-ab /static /ip 192.168.2.2)";
+const char kMissingMac[] = "Error: Missing MAC Address. (use: /mac F4-e1-42-00-03-ab /r)";
+const char kMissingIpForCommands[] = "Error: Missing IP Address. (use: /ip 192.168.2.2 /cmd meas:volt?;meas:curr?)";
+
+// The address x.x.x.1 of the instrument's network, moved on by 253 when
+// that is the instrument's own address.
+void CompleteGatewayAndMask() {
+  if (Settings.IpAddress == 0) return;
+  if (Settings.Gateway == 0) Settings.Gateway = (Settings.IpAddress & 0xFFFFFF00u) | 1u;
+  if (Settings.Gateway == Settings.IpAddress) Settings.Gateway += 253u;
+  if (Settings.NetMask == 0) Settings.NetMask = 0xFFFFFF00u;
+}
+
+// After the last argument: completes the addresses, checks what needs an
+// address and runs the configuration commands, in this order.
+void FinishCommandLine(bool echoRequested) {
+  if (Settings.SendToAll) Settings.CommandMode = false;
+
+  if (Settings.DhcpRequested) {
+    if (Settings.MacAddress.empty()) MissingAddress(kMissingMacForDhcp);
+    EnableDhcp(Settings.MacAddress);
+  }
+
+  CompleteGatewayAndMask();
+
+  if (Settings.StaticRequested) {
+    if (Settings.IpAddress == 0) MissingAddress(kMissingIpForStatic);
+    if (Settings.MacAddress.empty()) MissingAddress(kMissingMac);
+    SetStaticAddress(Settings.MacAddress);
+  }
+
+  if (Settings.ResetRequested) {
+    if (Settings.MacAddress.empty()) MissingAddress(kMissingMac);
+    ResetController(Settings.MacAddress);
+  }
+
+  if (Settings.CommandMode) {
+    if (Settings.IpAddress == 0) MissingAddress(kMissingIpForCommands);
+  } else {
+    Settings.RepeatCommand = false;
+  }
+
+  if (Settings.FileMode && Settings.IpAddress == 0) MissingAddress(kMissingIpForCommands);
+
+  if (echoRequested) Settings.BriefOutput = false;
+}
+
+}  // namespace
+
+void ParseCommandLine() {
+  const std::vector<std::string> &arguments = ProgramArguments();
+  ParseState state{arguments, 0, {}, false};
+  while (state.next < arguments.size()) {
+    const std::string &argument = arguments[state.next++];
+    const SwitchAction action = FindSwitch(Keyword(argument));
+    if (action == nullptr) {
+      if (AsksForHelp(argument)) ShowHelp();
+      RejectArgument(argument);
+    }
+    if (!action(state)) RejectArgument(state.lastValue);
+    SleepMs(kSwitchPauseMs);
+  }
+  FinishCommandLine(state.echoRequested);
+}

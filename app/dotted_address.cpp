@@ -1,0 +1,47 @@
+// Dotted IPv4 text to and from the 32-bit address form, and host names.
+#include <cstdint>
+#include <string>
+
+#include "app/driver.h"
+#include "app/parser.h"
+#include "net/block_socket.h"
+#include "platform/platform.h"
+
+namespace {
+
+std::string_view TrimBlanks(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+  return text;
+}
+
+}  // namespace
+
+std::uint32_t ParseDottedAddress(std::string_view text) {
+  // Four parts split at "." from the left; a missing part is empty, anything
+  // after the fourth "." is ignored, a part that is no number counts as 0.
+  std::uint32_t address = 0;
+  for (int part = 0; part < 4; ++part) {
+    const std::size_t dot = text.find('.');
+    const std::string_view piece = text.substr(0, dot);
+    text = dot == std::string_view::npos ? std::string_view() : text.substr(dot + 1);
+    std::int32_t value = 0;
+    if (!ParseNumber(TrimBlanks(piece), value)) value = 0;
+    address = address * 256u + static_cast<std::uint32_t>(value);
+  }
+  return address;
+}
+
+std::string FormatDottedAddress(std::uint32_t address) {
+  return std::to_string(address >> 24) + "." + std::to_string((address >> 16) & 0xFFu) + "." +
+         std::to_string((address >> 8) & 0xFFu) + "." + std::to_string(address & 0xFFu);
+}
+
+std::string ResolveHostAddress(const std::string &name) {
+  std::string address = LookupHostAddress(name);
+  if (address.empty()) {
+    WriteLine("Error: Unable to resolve Hostname to IP address.");
+    ExitProgram(2);
+  }
+  return address;
+}

@@ -1,0 +1,27 @@
+// The switches of the command line: names, values and effects on Settings.
+// Used by the argument loop of app/parser.cpp.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Where the argument loop stands.
+struct ParseState {
+  const std::vector<std::string> &arguments;
+  std::size_t next = 0;        // index of the next argument to read
+  std::string lastValue;       // the value read last; a rejection names it
+  bool echoRequested = false;  // /n seen: BriefOutput goes off after parsing
+};
+
+// Reads the next argument as a value, whatever it holds; past the last
+// argument the value is empty.
+const std::string &ReadValue(ParseState &state);
+
+// A switch's effect; reads its values through ReadValue. Returns false when
+// the switch rejects its value.
+using SwitchAction = bool (*)(ParseState &state);
+
+// The action of a keyword (upper case, prefix removed), or nullptr.
+SwitchAction FindSwitch(std::string_view keyword);
