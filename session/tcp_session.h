@@ -4,16 +4,64 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class TTCPBlockSocket;
 
 // The program-wide session socket slot, shared with the command-file session.
 extern std::unique_ptr<TTCPBlockSocket> SessionSocket;
 
-// Connects to address (dotted text) on Settings.TcpPort, sends command,
-// collects the reply and closes. Returns the cleaned reply or a status text.
+// ---- One exchange (tcp_exchange.cpp) ----
+
+// What one exchange gave: the cleaned reply or a status text, and whether
+// the first receive failed (time-out or error). A failed exchange is shown
+// in text form by its caller; binary mode itself stays as it is.
+struct TcpExchangeResult {
+  std::string Reply;
+  bool Failed = false;
+};
+
+// Connects to address (dotted text) on Settings.TcpPort, sends command (raw
+// in binary mode, else with the line terminator), collects the reply and
+// closes. The slot holds the socket only for the length of the call.
+TcpExchangeResult TcpRequest(std::string_view address, std::string_view command);
+
+// The same, returning only the reply text (PSU discovery's /a and /s).
 std::string TcpExchange(std::string_view address, std::string_view command);
 
-// The /cmd, /hex, /mod run: split (/d), repeat (/t) and one line per exchange.
-// Returns only when no repeat is set.
+// How long the first receive waits: binary mode 100 ms while the response
+// time-out is still the unchanged 2001, else the time-out; text mode the
+// time-out for a command holding "?", else 100 ms.
+int FirstWaitMs(bool binary, int responseTimeoutMs, std::string_view command);
+
+// A reply as the socket gave it: the first receive waits firstWaitMs, then
+// pieces follow until a 50 ms receive ends with any error, with a pause of
+// piecePauseMs after each piece. FirstError is the first receive's code
+// (0 when it delivered data); Data is empty unless it is 0.
+struct CollectedReply {
+  std::string Data;
+  int FirstError = 0;
+  std::string FirstErrorText;
+};
+CollectedReply CollectReply(TTCPBlockSocket &socket, int firstWaitMs, int piecePauseMs);
+
+// The /o line: "Resolving name from: " + address + ", hostname: " + name.
+void PrintResolvedHostName(TTCPBlockSocket &socket, std::string_view address);
+
+// ---- The command-line run (tcp_commands.cpp) ----
+
+// The /cmd, /hex, /mod run: split (/d), repeat (/t) and one line per
+// exchange. Returns only when no repeat is set.
 void RunTcpCommands();
+
+// The fields of a /d command in the order they are acted on: field 1 is
+// skipped when empty, and the sequence ends at the next empty field or at
+// the end. A field of exactly one space is a pause.
+std::vector<std::string> SplitCommandFields(std::string_view command);
+
+// Output lines of an exchange, each ending with the timestamp suffix.
+// Text form: reply, then (echo on) TAB " [" command "]".
+std::string TextReplyLine(std::string reply, std::string_view command);
+// Binary form: DecodeModbusReply of reply, then (echo on) TAB " " and the
+// command as a hex list.
+std::string BinaryReplyLine(std::string_view reply, std::string_view command);

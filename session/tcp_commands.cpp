@@ -1,0 +1,95 @@
+// The command-line run of /cmd, /hex and /mod: split, repeat, one line each.
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "app/parser.h"
+#include "app/settings.h"
+#include "platform/platform.h"
+#include "session/codecs.h"
+#include "session/presentation.h"
+#include "session/tcp_session.h"
+
+namespace {
+
+constexpr int kAfterSplitFieldMs = 100;  // pause after each sent /d field
+constexpr int kSplitPauseMs = 500;       // a field of one space
+
+bool EchoOn() { return !Settings.BriefOutput; }
+
+void RunSplitPass(const std::string &address) {
+  for (const std::string &field : SplitCommandFields(Settings.Command)) {
+    if (field == " ") {
+      if (EchoOn()) WriteLine("[ wait 500 ms ]");
+      SleepMs(kSplitPauseMs);
+      continue;
+    }
+    // Split parts are always shown in text form.
+    WriteLine(TextReplyLine(TcpRequest(address, field).Reply, field));
+    SleepMs(kAfterSplitFieldMs);
+  }
+}
+
+void RunWholePass(const std::string &address) {
+  const std::string &command = Settings.Command;
+  TcpExchangeResult result = TcpRequest(address, command);
+  // A failed exchange shows its status text in text form; binary mode stays
+  // on, so the next pass sends the same bytes and decodes its reply again.
+  if (Settings.HexMode && !result.Failed) {
+    WriteLine(BinaryReplyLine(result.Reply, command));
+  } else {
+    WriteLine(TextReplyLine(std::move(result.Reply), command));
+  }
+  if (Settings.RepeatDelayMs > 0) SleepMs(Settings.RepeatDelayMs);
+}
+
+}  // namespace
+
+std::vector<std::string> SplitCommandFields(std::string_view command) {
+  std::vector<std::string_view> all;
+  for (std::size_t start = 0;;) {
+    const std::size_t cut = command.find(';', start);
+    if (cut == std::string_view::npos) {
+      all.push_back(command.substr(start));
+      break;
+    }
+    all.push_back(command.substr(start, cut - start));
+    start = cut + 1;
+  }
+  std::vector<std::string> fields;
+  std::size_t index = all.front().empty() ? 1 : 0;
+  for (; index < all.size() && !all[index].empty(); ++index) fields.emplace_back(all[index]);
+  return fields;
+}
+
+std::string TextReplyLine(std::string reply, std::string_view command) {
+  if (EchoOn()) {
+    reply.append("\t [");
+    reply.append(command);
+    reply.push_back(']');
+  }
+  reply.append(TimestampSuffix());
+  return reply;
+}
+
+std::string BinaryReplyLine(std::string_view reply, std::string_view command) {
+  std::string line = DecodeModbusReply(reply);
+  if (EchoOn()) {
+    line.append("\t ");
+    line.append(BytesToHexList(command));
+  }
+  line.append(TimestampSuffix());
+  return line;
+}
+
+void RunTcpCommands() {
+  const std::string address = FormatDottedAddress(Settings.IpAddress);
+  do {
+    if (Settings.SplitCommands) {
+      RunSplitPass(address);
+    } else {
+      RunWholePass(address);
+    }
+  } while (Settings.RepeatCommand);
+}

@@ -1,0 +1,124 @@
+// One TCP exchange with one instrument: connect, send, collect, close.
+#include <string>
+
+#include "app/settings.h"
+#include "net/block_socket.h"
+#include "platform/platform.h"
+#include "session/codecs.h"
+#include "session/presentation.h"
+#include "session/tcp_session.h"
+
+std::unique_ptr<TTCPBlockSocket> SessionSocket;
+
+namespace {
+
+constexpr int kUnchangedTimeoutMs = 2001;  // the start value: "not changed by the user"
+constexpr int kShortFirstWaitMs = 100;     // commands that expect no answer, binary default
+constexpr int kQuietEndMs = 50;            // a reply ends after this long without data
+constexpr int kPiecePauseMs = 5;           // pause after each further piece of a reply
+constexpr int kSettleAfterSendMs = 10;     // pause between send and first receive
+constexpr int kTimeoutCode = 10060;
+
+// Empties the slot when the exchange ends, however it ends.
+struct SlotRelease {
+  ~SlotRelease() {
+    SessionSocket.reset();
+    if (Settings.Verbose) WriteLine("TCP Stopped");
+  }
+};
+
+}  // namespace
+
+int FirstWaitMs(bool binary, int responseTimeoutMs, std::string_view command) {
+  if (binary) return responseTimeoutMs == kUnchangedTimeoutMs ? kShortFirstWaitMs : responseTimeoutMs;
+  return command.find('?') != std::string_view::npos ? responseTimeoutMs : kShortFirstWaitMs;
+}
+
+CollectedReply CollectReply(TTCPBlockSocket &socket, int firstWaitMs, int piecePauseMs) {
+  CollectedReply collected;
+  collected.Data = socket.ReceiveWaiting(firstWaitMs);
+  collected.FirstError = socket.ErrorCode();
+  if (collected.FirstError != 0) {
+    collected.FirstErrorText = socket.GetErrorDescEx();
+    collected.Data.clear();
+    return collected;
+  }
+  for (;;) {
+    std::string piece = socket.ReceiveWaiting(kQuietEndMs);
+    if (socket.ErrorCode() != 0) break;
+    collected.Data.append(piece);
+    SleepMs(piecePauseMs);
+  }
+  return collected;
+}
+
+void PrintResolvedHostName(TTCPBlockSocket &socket, std::string_view address) {
+  std::string head = "Resolving name from: ";
+  head.append(address);
+  WriteText(head);
+  WriteLine(", hostname: " + socket.ResolveAddressName(std::string(address)));
+}
+
+TcpExchangeResult TcpRequest(std::string_view address, std::string_view command) {
+  TcpExchangeResult result;
+  if (!SessionSocket) {
+    if (Settings.Verbose) WriteLine("TCP Create");
+    SessionSocket = std::make_unique<TTCPBlockSocket>();
+  }
+  SlotRelease release;
+  TTCPBlockSocket &socket = *SessionSocket;
+  const bool binary = Settings.HexMode;
+
+  socket.PrepareHandle();
+  socket.ConnectTo(std::string(address), std::to_string(Settings.TcpPort));
+  if (socket.ErrorCode() != 0) {
+    WriteLine("!TCP connect failed with error code " + std::to_string(socket.ErrorCode()) + " : " +
+              socket.GetErrorDescEx());
+    return result;
+  }
+
+  if (Settings.Verbose) {
+    std::string line = "TCP for: ";
+    line.append(address);
+    line.push_back(' ');
+    if (binary) {
+      line.append(BytesToHexList(command));
+    } else {
+      line.append(command);
+    }
+    WriteLine(line);
+  }
+  if (Settings.ResolveHostName) PrintResolvedHostName(socket, address);
+
+  if (binary) {
+    socket.SendText(command);
+  } else {
+    std::string line;
+    line.reserve(command.size() + Settings.LineTerminator.size());
+    line.append(command);
+    line.append(Settings.LineTerminator);
+    socket.SendText(line);
+  }
+  SleepMs(kSettleAfterSendMs);
+
+  CollectedReply collected =
+      CollectReply(socket, FirstWaitMs(binary, Settings.ResponseTimeoutMs, command), kPiecePauseMs);
+  if (collected.FirstError == kTimeoutCode) {
+    result.Failed = true;
+    if (Settings.Verbose) result.Reply = "Response Timeout!";
+  } else if (collected.FirstError != 0) {
+    result.Failed = true;
+    if (Settings.Verbose) {
+      WriteLine("Recv error: " + std::to_string(collected.FirstError) + " " + collected.FirstErrorText);
+    }
+    result.Reply = "TCP Command Error! " + std::to_string(collected.FirstError);
+  } else {
+    result.Reply = TransformReply(collected.Data);
+  }
+  socket.CloseEndpoint();
+  return result;
+}
+
+std::string TcpExchange(std::string_view address, std::string_view command) {
+  return TcpRequest(address, command).Reply;
+}
