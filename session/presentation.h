@@ -5,12 +5,16 @@
 #include <string>
 #include <string_view>
 
+#include "platform/platform.h"
+
 // Strips one line end (LF, then CR), then applies /xc and /xsk.
 std::string TransformReply(std::string_view reply);
 
 // The timestamp that ends an output line for the TimestampFormat setting;
 // "" when no timestamp switch was given.
 std::string TimestampSuffix();
+// The same for a given format setting, moment and time separator.
+std::string FormatTimestamp(int format, const LocalDateTime &time, std::string_view timeSeparator);
 
 // A binary reply as "No Data", a hex list, or decoded Modbus values.
 std::string DecodeModbusReply(std::string_view reply);
@@ -21,5 +25,7 @@ int ModbusLong(std::string_view bytes);
 double ModbusFloat(std::string_view bytes);
 
 // The general floating-point form used for Modbus floats: shortest form, up
-// to 15 significant digits, the locale's decimal separator.
+// to 15 significant digits, exponent form ("1.5E20", "-1E-20") below 1E-4
+// and from 1E15 on, the locale's decimal separator.
 std::string FormatGeneralFloat(double value);
+std::string FormatGeneralFloat(double value, std::string_view decimalSeparator);
