@@ -1,28 +1,132 @@
+// The operations that TCP and UDP endpoints share: the lazy OS socket,
+// pending options, bind, destination, the waiting receive and the codes.
 #include "net/block_socket.h"
 
-// Placeholder until the socket layer lands: every operation fails cleanly.
-struct TBlockSocket::State {};
-TBlockSocket::TBlockSocket() : state_(nullptr) {}
-TBlockSocket::~TBlockSocket() = default;
-void TBlockSocket::PrepareHandle() {}
-void TBlockSocket::AllowBroadcast(bool) {}
-void TBlockSocket::BindTo(const std::string &, const std::string &) { error_code_ = 10093; }
-void TBlockSocket::SetPeer(const std::string &, const std::string &) { error_code_ = 10093; }
-int TBlockSocket::SendText(std::string_view) { return 0; }
-std::string TBlockSocket::ReceiveWaiting(int) { error_code_ = 10060; return {}; }
-std::string TBlockSocket::PeerAddress() const { return {}; }
+#include <algorithm>
+
+#include "net/block_socket_state.h"
+#include "net/platform.h"
+#include "net/socket_address.h"
+#include "net/socket_errors.h"
+
+TBlockSocket::TBlockSocket(int socketType) : state_(std::make_unique<State>(socketType)) {}
+
+TBlockSocket::~TBlockSocket() { CloseHandle(); }
+
+bool TBlockSocket::HandleOpen() const { return state_->handle != invalid_socket; }
+
+void TBlockSocket::RecordSystemError() {
+  error_code_ = SocketErrorFromSystem(last_socket_error());
+}
+
+bool TBlockSocket::MakeHandle(int family) {
+  state_->handle = open_socket(family, state_->socketType, 0);
+  if (state_->handle == invalid_socket) {
+    RecordSystemError();
+    return false;
+  }
+  SetUpHandle();
+  for (const auto &[name, value] : state_->pendingOptions) {
+    set_socket_option(state_->handle, SOL_SOCKET, name, value);
+  }
+  state_->pendingOptions.clear();
+  return true;
+}
+
+void TBlockSocket::CloseHandle() {
+  if (state_->handle == invalid_socket) return;
+  close_socket(state_->handle);
+  state_->handle = invalid_socket;
+}
+
+bool TBlockSocket::MayBind(const SocketAddress &) { return true; }
+
+void TBlockSocket::PrepareHandle() {
+  if (HandleOpen()) return;
+  if (Family == TSocketFamily::IPv4) {
+    error_code_ = 0;
+    MakeHandle(AF_INET);
+  } else if (Family == TSocketFamily::IPv6) {
+    error_code_ = 0;
+    MakeHandle(AF_INET6);
+  }
+}
+
+void TBlockSocket::AllowBroadcast(bool enabled) {
+  const int value = enabled ? 1 : 0;
+  if (HandleOpen()) {
+    set_socket_option(state_->handle, SOL_SOCKET, SO_BROADCAST, value);
+  } else {
+    state_->pendingOptions.emplace_back(SO_BROADCAST, value);
+  }
+}
+
+void TBlockSocket::BindTo(const std::string &address, const std::string &port) {
+  error_code_ = 0;
+  if (!HandleOpen() && Family == TSocketFamily::Any && address == "0.0.0.0" && port == "0") {
+    return;
+  }
+  SocketAddress local;
+  error_code_ =
+      ResolveSocketAddress(address, port, Family, PreferIP4, state_->socketType, local);
+  if (error_code_ != 0) return;
+  if (!HandleOpen() && !MakeHandle(local.Family())) return;
+  if (!MayBind(local)) return;
+  if (::bind(state_->handle, local.Get(), local.length) != 0) {
+    RecordSystemError();
+    return;
+  }
+  // With port 0 the system chose the port.
+  state_->local = local;
+  SocketAddress bound;
+  bound.length = sizeof bound.storage;
+  if (::getsockname(state_->handle, bound.Get(), &bound.length) == 0) state_->local = bound;
+}
+
+void TBlockSocket::SetPeer(const std::string &address, const std::string &port) {
+  error_code_ =
+      ResolveSocketAddress(address, port, Family, PreferIP4, state_->socketType, state_->peer);
+}
+
+int TBlockSocket::SendText(std::string_view data) {
+  error_code_ = 0;
+  return SendBytes(data);
+}
+
+std::string TBlockSocket::ReceiveWaiting(int timeoutMs) {
+  error_code_ = 0;
+  if (!HandleOpen()) {
+    error_code_ = kErrorNotSocket;
+    return {};
+  }
+  int count = 0;
+  if (!readable_byte_count(state_->handle, count)) {
+    RecordSystemError();
+    return {};
+  }
+  if (count == 0) {
+    const int ready = wait_readable(state_->handle, timeoutMs);
+    if (ready < 0) {
+      RecordSystemError();
+      return {};
+    }
+    if (ready == 0) {
+      error_code_ = kErrorTimedOut;
+      return {};
+    }
+    if (!readable_byte_count(state_->handle, count)) {
+      RecordSystemError();
+      return {};
+    }
+    if (count == 0) return ReadWhenNothingReadable();
+  }
+  return ReadOnce(std::min(count, kMaxReadSize));
+}
+
+std::string TBlockSocket::PeerAddress() const { return NumericHostText(state_->peer); }
+
 std::string TBlockSocket::GetErrorDescEx() const { return GetErrorDesc(error_code_); }
-std::string TBlockSocket::GetErrorDesc(int) { return {}; }
-TTCPBlockSocket::TTCPBlockSocket() = default;
-TTCPBlockSocket::~TTCPBlockSocket() = default;
-void TTCPBlockSocket::CloseEndpoint() {}
-void TTCPBlockSocket::ConnectTo(const std::string &, const std::string &) { error_code_ = 10093; }
-std::string TTCPBlockSocket::LocalHostName() { return "127.0.0.1"; }
-void TTCPBlockSocket::ResolveHostAddresses(const std::string &, std::vector<std::string> &list) { list = {"0.0.0.0"}; }
-std::string TTCPBlockSocket::ResolveAddressName(const std::string &address) { return address; }
-TUDPBlockSocket::TUDPBlockSocket() = default;
-TUDPBlockSocket::~TUDPBlockSocket() = default;
-void TUDPBlockSocket::CloseEndpoint() {}
-void TUDPBlockSocket::ConnectTo(const std::string &, const std::string &) { error_code_ = 10093; }
-std::string LookupHostAddress(const std::string &) { return {}; }
-bool StartSocketService() { return true; }
+
+std::string TBlockSocket::GetErrorDesc(int code) { return SocketErrorText(code); }
+
+bool StartSocketService() { return start_socket_service(); }

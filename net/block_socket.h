@@ -5,11 +5,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 enum class TSocketFamily { Any, IPv4, IPv6 };
+
+struct SocketAddress;  // net/socket_address.h
 
 class TBlockSocket {
  public:
@@ -46,12 +49,35 @@ class TBlockSocket {
   std::int32_t SendMaxChunk = 65536;
 
  protected:
-  TBlockSocket();
+  // socketType: SOCK_STREAM or SOCK_DGRAM.
+  explicit TBlockSocket(int socketType);
+
+  // The steps beneath SendText and ReceiveWaiting that differ between TCP
+  // and UDP. ReadOnce reads once when count (1..65536) bytes are readable;
+  // ReadWhenNothingReadable runs when the endpoint is readable but its
+  // readable count is 0.
+  virtual int SendBytes(std::string_view data) = 0;
+  virtual std::string ReadOnce(int count) = 0;
+  virtual std::string ReadWhenNothingReadable() = 0;
+  // Runs on a fresh OS socket before pending options are applied.
+  virtual void SetUpHandle() {}
+  // Runs before the bind call to local; false (with error_code_ set) stops
+  // the bind.
+  virtual bool MayBind(const SocketAddress &local);
+
+  // Makes the OS socket for family (AF_INET, AF_INET6) and applies the
+  // pending options. False with error_code_ set on failure.
+  bool MakeHandle(int family);
+  // Closes the OS socket if open; the handle is invalid afterwards.
+  void CloseHandle();
+  bool HandleOpen() const;
+  // error_code_ from the last failed socket call.
+  void RecordSystemError();
+
   int error_code_ = 0;
-  // The backend's state (handle, addresses, pending options) lives in the
-  // implementation files.
+  // The OS side: handle, addresses, pending options (block_socket_state.h).
   struct State;
-  State *state_;
+  std::unique_ptr<State> state_;
 };
 
 class TTCPBlockSocket : public TBlockSocket {
@@ -65,6 +91,11 @@ class TTCPBlockSocket : public TBlockSocket {
   std::string LocalHostName();
   void ResolveHostAddresses(const std::string &name, std::vector<std::string> &list);
   std::string ResolveAddressName(const std::string &address);
+
+ protected:
+  int SendBytes(std::string_view data) override;
+  std::string ReadOnce(int count) override;
+  std::string ReadWhenNothingReadable() override;
 };
 
 class TUDPBlockSocket : public TBlockSocket {
@@ -73,6 +104,13 @@ class TUDPBlockSocket : public TBlockSocket {
   ~TUDPBlockSocket() override;
   void CloseEndpoint() override;
   void ConnectTo(const std::string &address, const std::string &port) override;
+
+ protected:
+  int SendBytes(std::string_view data) override;
+  std::string ReadOnce(int count) override;
+  std::string ReadWhenNothingReadable() override;
+  void SetUpHandle() override;
+  bool MayBind(const SocketAddress &local) override;
 };
 
 // Host-by-name look-up: the first IPv4 address of name as dotted text, or "".

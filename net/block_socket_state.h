@@ -1,0 +1,32 @@
+// What an endpoint keeps of the operating system: its handle, addresses
+// and the options that wait for the handle. Internal to net/.
+#pragma once
+
+#include <utility>
+#include <vector>
+
+#include "net/block_socket.h"
+#include "net/platform.h"
+#include "net/socket_address.h"
+
+struct TBlockSocket::State {
+  explicit State(int type) : socketType(type) {}
+
+  socket_t handle = invalid_socket;
+  int socketType;  // SOCK_STREAM or SOCK_DGRAM
+  SocketAddress local;
+  SocketAddress peer;
+  // Socket-level options (name, value) set before the handle existed;
+  // applied in this order when it is made.
+  std::vector<std::pair<int, int>> pendingOptions;
+};
+
+// Largest piece one read hands back: also the cap of the readable count.
+inline constexpr int kMaxReadSize = 65536;
+
+// Codes the layer sets itself.
+inline constexpr int kErrorNotSocket = 10038;       // no OS socket
+inline constexpr int kErrorDestinationRequired = 10039;
+inline constexpr int kErrorAddressInUse = 10048;
+inline constexpr int kErrorConnectionReset = 10054;  // nothing to read
+inline constexpr int kErrorTimedOut = 10060;         // wait ran out

@@ -1,0 +1,188 @@
+#include "net/platform.h"
+
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+
+#ifdef _WIN32
+#include <ws2tcpip.h>
+#else
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Milliseconds left of a wait that began at start, never below 0.
+int RemainingMs(Clock::time_point start, int timeoutMs) {
+  const auto spent =
+      std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+  return spent >= timeoutMs ? 0 : static_cast<int>(timeoutMs - spent);
+}
+
+}  // namespace
+
+#ifdef _WIN32
+
+namespace {
+bool g_service_started = false;
+void StopSocketService() { WSACleanup(); }
+}  // namespace
+
+bool start_socket_service() {
+  if (g_service_started) return true;
+  WSADATA data;
+  if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return false;
+  if (data.wVersion != MAKEWORD(2, 2)) {
+    WSACleanup();
+    return false;
+  }
+  g_service_started = true;
+  std::atexit(StopSocketService);
+  return true;
+}
+
+socket_t open_socket(int family, int type, int protocol) {
+  start_socket_service();
+  return ::socket(family, type, protocol);
+}
+
+int close_socket(socket_t s) { return ::closesocket(s); }
+
+int last_socket_error() { return WSAGetLastError(); }
+
+bool last_call_interrupted() { return WSAGetLastError() == WSAEINTR; }
+
+bool readable_byte_count(socket_t s, int &count) {
+  u_long value = 0;
+  if (::ioctlsocket(s, FIONREAD, &value) != 0) return false;
+  count = value > static_cast<u_long>(INT_MAX) ? INT_MAX : static_cast<int>(value);
+  return true;
+}
+
+// select() on Windows: its set holds handles, not bit positions, so any
+// handle value fits. The time-out is whole seconds plus microseconds.
+int wait_readable(socket_t s, int timeoutMs) {
+  const Clock::time_point start = Clock::now();
+  int left = timeoutMs;
+  for (;;) {
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(s, &readable);
+    timeval limit{};
+    timeval *limitPointer = nullptr;
+    if (timeoutMs >= 0) {
+      limit.tv_sec = left / 1000;
+      limit.tv_usec = (left % 1000) * 1000;
+      limitPointer = &limit;
+    }
+    const int result = ::select(0, &readable, nullptr, nullptr, limitPointer);
+    if (result > 0) return 1;
+    if (result == 0) return 0;
+    if (!last_call_interrupted()) return -1;
+    if (timeoutMs >= 0) left = RemainingMs(start, timeoutMs);
+  }
+}
+
+namespace {
+int ClampLength(std::size_t length) {
+  return length > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(length);
+}
+}  // namespace
+
+long send_bytes(socket_t s, const char *data, std::size_t length) {
+  return ::send(s, data, ClampLength(length), send_flags);
+}
+
+long send_datagram(socket_t s, const char *data, std::size_t length, const sockaddr *to,
+                   socklen_type toLength) {
+  return ::sendto(s, data, ClampLength(length), send_flags, to, toLength);
+}
+
+long receive_bytes(socket_t s, char *buffer, std::size_t length) {
+  return ::recv(s, buffer, ClampLength(length), 0);
+}
+
+long receive_datagram(socket_t s, char *buffer, std::size_t length, sockaddr *from,
+                      socklen_type *fromLength) {
+  return ::recvfrom(s, buffer, ClampLength(length), 0, from, fromLength);
+}
+
+int set_socket_option(socket_t s, int level, int name, int value) {
+  const BOOL flag = value;
+  return ::setsockopt(s, level, name, reinterpret_cast<const char *>(&flag), sizeof flag);
+}
+
+#else
+
+bool start_socket_service() { return true; }
+
+socket_t open_socket(int family, int type, int protocol) {
+#ifdef SOCK_CLOEXEC
+  return ::socket(family, type | SOCK_CLOEXEC, protocol);
+#else
+  const socket_t s = ::socket(family, type, protocol);
+  if (s != invalid_socket) ::fcntl(s, F_SETFD, FD_CLOEXEC);
+  return s;
+#endif
+}
+
+int close_socket(socket_t s) { return ::close(s); }
+
+int last_socket_error() { return errno; }
+
+bool last_call_interrupted() { return errno == EINTR; }
+
+bool readable_byte_count(socket_t s, int &count) {
+  int value = 0;
+  if (::ioctl(s, FIONREAD, &value) != 0) return false;
+  count = value < 0 ? 0 : value;
+  return true;
+}
+
+// poll() rather than select(): descriptors above FD_SETSIZE are safe.
+int wait_readable(socket_t s, int timeoutMs) {
+  const Clock::time_point start = Clock::now();
+  int left = timeoutMs < 0 ? -1 : timeoutMs;
+  for (;;) {
+    pollfd entry{};
+    entry.fd = s;
+    entry.events = POLLIN;
+    const int result = ::poll(&entry, 1, left);
+    // Errors and hang-ups count as readable: the read that follows
+    // collects them.
+    if (result > 0) return 1;
+    if (result == 0) return 0;
+    if (!last_call_interrupted()) return -1;
+    if (timeoutMs >= 0) left = RemainingMs(start, timeoutMs);
+  }
+}
+
+long send_bytes(socket_t s, const char *data, std::size_t length) {
+  return ::send(s, data, length, send_flags);
+}
+
+long send_datagram(socket_t s, const char *data, std::size_t length, const sockaddr *to,
+                   socklen_type toLength) {
+  return ::sendto(s, data, length, send_flags, to, toLength);
+}
+
+long receive_bytes(socket_t s, char *buffer, std::size_t length) {
+  return ::recv(s, buffer, length, 0);
+}
+
+long receive_datagram(socket_t s, char *buffer, std::size_t length, sockaddr *from,
+                      socklen_type *fromLength) {
+  return ::recvfrom(s, buffer, length, 0, from, fromLength);
+}
+
+int set_socket_option(socket_t s, int level, int name, int value) {
+  return ::setsockopt(s, level, name, &value, sizeof value);
+}
+
+#endif
