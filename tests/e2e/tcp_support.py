@@ -1,0 +1,217 @@
+"""Shared pieces of the TCP session end-to-end tests: the fake instrument, the
+program run against it, and expected-output helpers written from the
+documented formats (independent of the program's own code)."""
+import os
+import select
+import signal
+import socket
+import time
+import unittest
+
+import psulan_run
+from psulan_run import EOL, ON_WINDOWS_BUILD
+from fake_instrument import FakeInstrument, Modbus, Raw, Reply, Scpi, Scripted  # noqa: F401  (re-exported)
+
+# Timing tolerances: wine adds start-up and scheduling jitter.
+SLACK = 0.35 if ON_WINDOWS_BUILD else 0.08
+# Environment for runs whose output depends on locale separators.
+C_LOCALE = {"LC_ALL": "C", "LANG": "C"}
+# Each switch with its values is followed by a 10 ms pause while parsing.
+SWITCH_PAUSE = 0.010
+
+
+REPORT = b"Local Addresses: "
+
+
+def without_report(out):
+    """Output without the local-address report that comes first when echo is on."""
+    if out.startswith(REPORT):
+        cut = out.find(EOL)
+        return out[cut + len(EOL):] if cut >= 0 else b""
+    return out
+
+
+def psulan(args, timeout=60, env=None):
+    """Runs the program; args are str or bytes. The local-address report (the
+    driver's, with echo on) is left out of .out and kept in .full."""
+    merged = dict(C_LOCALE)
+    if env:
+        merged.update(env)
+    run = psulan_run.run(args, timeout=timeout, env=merged)
+    run.full = run.out
+    run.out = without_report(run.out)
+    return run
+
+
+def target(fake):
+    return ["/ip", "127.0.0.1", "/tport", str(fake.port)]
+
+
+def hex_list(data):
+    return ("[" + " ".join("%02X" % b for b in data) + "]").encode()
+
+
+def transform(reply, comma_to_eol=False, decimal_comma=False):
+    """The reply clean-up: one line end off, then /xc, then /xsk."""
+    if reply.endswith(b"\n"):
+        reply = reply[:-1]
+    if reply.endswith(b"\r"):
+        reply = reply[:-1]
+    if comma_to_eol:
+        reply = reply.replace(b",", b"\r\n")
+    if decimal_comma:
+        reply = reply.replace(b",", b";").replace(b".", b",")
+    return reply
+
+
+def free_port():
+    """A loopback TCP port where nothing listens."""
+    probe = socket.socket()
+    probe.bind(("127.0.0.1", 0))
+    port = probe.getsockname()[1]
+    probe.close()
+    return port
+
+
+def ended(fake, count=1, timeout=10.0):
+    return fake.wait_connections(count, timeout)
+
+
+class LineReader:
+    """Reads whole output lines from a started process with a time limit."""
+
+    def __init__(self, process):
+        self.process = process
+        self.buffer = b""
+        self.eof = False
+        self.started = False
+
+    def _skip_report(self, deadline):
+        """Drops the local-address report line if the output starts with it."""
+        while len(self.buffer) < len(REPORT) and REPORT.startswith(self.buffer) and self._read(deadline):
+            pass
+        if not self.buffer.startswith(REPORT):
+            return True
+        while EOL not in self.buffer and self._read(deadline):
+            pass
+        if EOL in self.buffer:
+            self.buffer = without_report(self.buffer)
+            return True
+        return False
+
+    def _read(self, deadline):
+        left = deadline - time.monotonic()
+        if left <= 0 or self.eof:
+            return False
+        ready, _, _ = select.select([self.process.stdout], [], [], left)
+        if not ready:
+            return False
+        chunk = os.read(self.process.stdout.fileno(), 65536)
+        if not chunk:
+            self.eof = True
+            return False
+        self.buffer += chunk
+        return True
+
+    def _fill(self, deadline):
+        if not self.eof and not self.started:
+            self.started = self._skip_report(deadline)
+            return self.started
+        return self._read(deadline)
+
+    def lines(self, count, timeout):
+        """The first count complete lines (without line end)."""
+        deadline = time.monotonic() + timeout
+        while self.buffer.count(EOL) < count:
+            if not self._fill(deadline) and (self.eof or time.monotonic() >= deadline):
+                raise AssertionError("only %d of %d lines: %r" % (self.buffer.count(EOL), count, self.buffer))
+        parts = self.buffer.split(EOL)
+        return parts[:count]
+
+    def at_least(self, size, timeout):
+        """The output so far once it holds size bytes."""
+        deadline = time.monotonic() + timeout
+        while len(self.buffer) < size:
+            if not self._fill(deadline) and (self.eof or time.monotonic() >= deadline):
+                raise AssertionError("only %d of %d bytes: %r" % (len(self.buffer), size, self.buffer))
+        return self.buffer
+
+    def rest(self, timeout):
+        """Everything up to the end of output."""
+        deadline = time.monotonic() + timeout
+        while not self.eof and time.monotonic() < deadline:
+            self._fill(deadline)
+        return self.buffer
+
+
+def stop(process, how=signal.SIGINT, timeout=10.0):
+    """Stops a started program and returns its exit status."""
+    process.send_signal(how)
+    try:
+        return process.wait(timeout)
+    except Exception:
+        process.kill()
+        process.wait(5)
+        raise
+
+
+class FakeCase(unittest.TestCase):
+    """A test case that stops every fake it started."""
+
+    def serve(self, personality, **options):
+        fake = FakeInstrument(personality, **options).start()
+        self.addCleanup(fake.stop)
+        return fake
+
+    def assertDuration(self, seconds, expected, slack=None, label=""):
+        slack = SLACK if slack is None else slack
+        self.assertGreaterEqual(seconds, expected - 0.005, label)
+        self.assertLessEqual(seconds, expected + slack, label)
+
+
+def decode_modbus(reply, view=0, function=3):
+    """Reference view of a binary reply (after the reply clean-up), written
+    from the documented rules: "No Data" under 9 bytes, hex for 9 bytes,
+    else the payload from offset 9 (10 for function 5) by view."""
+    import math
+    import struct
+    if len(reply) < 9:
+        return b"No Data"
+    if len(reply) == 9 or view == 0:
+        return hex_list(reply)
+    payload = reply[10 if function == 5 else 9:]
+    out = []
+    if view in (1, 2, 3):
+        size = 2 if view == 1 else 4
+        while True:
+            group, payload = payload[:size], payload[size:]
+            if view == 1:
+                value = (group[0] * 256 + group[1]) if len(group) >= 2 else (group[0] if group else -32768)
+                out.append(b"%d " % value)
+            elif view == 2:
+                out.append(b"%d " % (struct.unpack(">i", group)[0] if len(group) == 4 else -1))
+            else:
+                value = -1e-20
+                if len(group) == 4:
+                    single = struct.unpack(">f", group)[0]
+                    if math.isfinite(single) and abs(single * 10000) < 2 ** 63:
+                        value = round(single * 10000) * 0.0001
+                out.append(("%.15g " % value).encode())
+            if len(payload) < 2:
+                break
+    elif view == 4:
+        out = [format(b, "08b").encode() + b" " for b in payload]
+    elif view == 5:
+        text = bytearray()
+        previous_zero = False
+        for b in payload:
+            if b == 0:
+                if not previous_zero:
+                    text.append(9)
+                previous_zero = True
+            else:
+                text.append(b)
+                previous_zero = False
+        out = [bytes(text)]
+    result = b"".join(out)
+    return result[:-1] if result.endswith(b" ") else result
