@@ -233,6 +233,9 @@ class Reports(unittest.TestCase):
             (["/b", "/v", "/gw", "10.0.0.5", "/ip", "10.0.0.5", "/mac", MAC, "/fluke"],
              [b" IP: 10.0.0.5   Mask: 255.255.255.0   Gateway: 10.0.1.2   MAC: F4-E1-42-00-03-AB"
               b"   Ports: 7024 7025 3490"]),
+            (["/b", "/v", "/ip", "localhost", "/mac", MAC],
+             [b" IP: 127.0.0.1   Mask: 255.255.255.0   Gateway: 127.0.0.254   MAC: F4-E1-42-00-03-AB"
+              b"   Ports: 7024 7025 8462"]),
         ]
         for args, lines in cases:
             with self.subTest(args=args):
