@@ -1,0 +1,132 @@
+#!/usr/bin/env python3
+"""How much the TCP command run adds to the waits it prescribes, and what a
+large reply costs in time and memory.
+
+Usage: tcp_session_bench.py [PSULAN_BINARY]   (default: $PSULAN_BIN or build/psulan)
+Run it inside a private network namespace (tcp_session_bench.sh does that):
+everything talks to a simulated instrument on 127.0.0.1.
+
+1. Overhead: median wall time of `/ip 127.0.0.1 /tport P /cmd *idn?` against a
+   prompt instrument, minus the prescribed waits (10 ms after each of the 3
+   switches, 10 ms before the first receive, the 50 ms quiet end of the reply
+   and the 100 ms repeat delay). Limit: 5 ms.
+2. Large replies of 4, 8 and 16 MiB: wall time, time per MiB beyond the
+   prescribed pauses (the waits above plus 5 ms after each piece of at most
+   64 KiB), and peak resident memory. Limits: time per MiB about constant
+   (linear), peak RSS under 3 x reply + 8 MiB.
+"""
+import os
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "tests", "fakes"))
+from fake_instrument import FakeInstrument, Reply, Scpi  # noqa: E402
+
+MIB = 1 << 20
+PRESCRIBED_S = (3 * 10 + 10 + 50 + 100) / 1000.0
+PIECE = 65536
+PIECE_PAUSE_S = 0.005
+OVERHEAD_LIMIT_MS = 5.0
+
+
+# The program is started by a small launcher process of its own: a child
+# forked straight from this (large) process would count this process's
+# resident pages in its peak RSS. The launcher times fork to exit and reads
+# the peak from wait4.
+LAUNCHER = """
+import os, sys, time
+start = time.monotonic()
+pid = os.fork()
+if pid == 0:
+    try:
+        os.execv(sys.argv[1], sys.argv[1:])
+    finally:
+        os._exit(127)
+_, status, usage = os.wait4(pid, 0)
+elapsed = time.monotonic() - start
+sys.stderr.write("%.6f %d %d" % (elapsed, usage.ru_maxrss, os.waitstatus_to_exitcode(status)))
+"""
+
+
+def run_once(binary, port, stdout=subprocess.DEVNULL):
+    """Runs one command; returns (seconds, peak RSS in KiB, exit status)."""
+    args = [binary, "/ip", "127.0.0.1", "/tport", str(port), "/cmd", "*idn?"]
+    done = subprocess.run([sys.executable, "-S", "-c", LAUNCHER] + args, stdout=stdout,
+                          stderr=subprocess.PIPE, env=dict(os.environ, LC_ALL="C"), check=True)
+    seconds, rss_kib, code = done.stderr.split()
+    return float(seconds), int(rss_kib), int(code)
+
+
+def overhead(binary, runs=31):
+    fake = FakeInstrument(Scpi({"*idn?": Reply.now(b"RI,PSU,1234,1.0\n")})).start()
+    try:
+        run_once(binary, fake.port)  # warm the page cache
+        times = []
+        for _ in range(runs):
+            seconds, _, code = run_once(binary, fake.port)
+            if code != 0:
+                raise SystemExit("run failed with exit code %d" % code)
+            times.append(seconds)
+    finally:
+        fake.stop()
+    extra_ms = [(t - PRESCRIBED_S) * 1000 for t in times]
+    median = statistics.median(extra_ms)
+    print("overhead: median %.2f ms, min %.2f ms, max %.2f ms beyond %.0f ms of prescribed waits (%d runs)"
+          % (median, min(extra_ms), max(extra_ms), PRESCRIBED_S * 1000, runs))
+    return median < OVERHEAD_LIMIT_MS
+
+
+def large_replies(binary, sizes_mib=(4, 8, 16), repeats=3):
+    ok = True
+    per_mib = []
+    for size_mib in sizes_mib:
+        size = size_mib * MIB
+        body = b"0123456789ABCDEF" * (size // 16)
+        fake = FakeInstrument(Scpi({"*idn?": Reply.now(body + b"\n")})).start()
+        del body
+        try:
+            results = []
+            for _ in range(repeats):
+                with tempfile.TemporaryFile() as out:
+                    seconds, rss_kib, code = run_once(binary, fake.port, stdout=out)
+                    written = out.seek(0, os.SEEK_END)
+                results.append((seconds, rss_kib, code, written))
+        finally:
+            fake.stop()
+        # The median run by time; the largest peak of all runs.
+        seconds, _, code, written = sorted(results)[len(results) // 2]
+        rss_kib = max(r[1] for r in results)
+        if code != 0 or written != size + len(os.linesep.encode()):
+            print("  %d MiB: exit %d, %d bytes written" % (size_mib, code, written))
+            ok = False
+            continue
+        pauses = PRESCRIBED_S + (size // PIECE) * PIECE_PAUSE_S
+        beyond = seconds - pauses
+        per_mib.append(beyond * 1000 / size_mib)
+        limit_kib = (3 * size + 8 * MIB) // 1024
+        print("  %2d MiB reply: %.3f s wall, %.3f s of prescribed pauses, %.1f ms per MiB beyond them, "
+              "peak RSS %.1f MiB (limit %.1f MiB)"
+              % (size_mib, seconds, pauses, beyond * 1000 / size_mib, rss_kib / 1024, limit_kib / 1024))
+        ok = ok and rss_kib < limit_kib
+    if per_mib:
+        spread = max(per_mib) / max(min(per_mib), 0.001)
+        print("large replies: time per MiB beyond the pauses %.1f .. %.1f ms (ratio %.2f: linear if near 1)"
+              % (min(per_mib), max(per_mib), spread))
+    return ok
+
+
+def main():
+    binary = sys.argv[1] if len(sys.argv) > 1 else os.environ.get("PSULAN_BIN",
+                                                                   os.path.join(HERE, "..", "build", "psulan"))
+    good = overhead(binary)
+    good = large_replies(binary) and good
+    print("PASS" if good else "FAIL")
+    return 0 if good else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
