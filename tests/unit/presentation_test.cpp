@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <limits>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "app/settings.h"
 #include "platform/platform.h"
