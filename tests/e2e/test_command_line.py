@@ -204,6 +204,17 @@ class PauseBeforeExit(unittest.TestCase):
         self.assertEqual((result.code, result.out), (2, error(b"/bogus") + PAUSE + EOL))
 
 
+class SwitchPause(unittest.TestCase):
+    def test_each_switch_adds_a_10_ms_pause(self):
+        base = ["/b", "/mac", MAC]
+        short = min(run(base).seconds for _ in range(3))
+        result = run(["/v"] * 40 + base)
+        self.assertEqual(result.code, 0)
+        # 40 more switches: at least 400 ms more, and not much beyond that.
+        self.assertGreaterEqual(result.seconds - short, 0.38)
+        self.assertLess(result.seconds - short, 1.5)
+
+
 class Reports(unittest.TestCase):
     def test_settings_line_without_local_addresses(self):
         # No mode and no MAC address: PSU discovery follows the settings line.
