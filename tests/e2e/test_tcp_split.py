@@ -1,7 +1,7 @@
 """TCP command session: /d splits the command at ";" into exchanges and pauses."""
 import unittest
 
-from tcp_support import FakeCase, Raw, Reply, Scpi, ended, psulan, target
+from tcp_support import FakeCase, Raw, Reply, Scpi, Scripted, ended, psulan, target
 
 
 def instrument():
@@ -49,6 +49,12 @@ class SplitFields(FakeCase):
         self.assertEqual(run.code, 0)
         self.assertEqual([c.data for c in ended(fake, 2)], [b"\x01\x02", b"\x03\x04"])
         self.assertEqual(run.lines(), [b"\x10\x20\t [\x01\x02]", b"\x10\x20\t [\x03\x04]"])
+
+    def test_failed_binary_field_leaves_later_fields_raw(self):
+        fake = self.serve(Scripted(Raw(Reply.now(b"\x10\x20\n")), {0: Reply.never()}))
+        run = psulan(target(fake) + ["/d", "/n", "/hex", "0102 3B 0304"])
+        self.assertEqual([c.data for c in ended(fake, 2)], [b"\x01\x02", b"\x03\x04"])
+        self.assertEqual(run.lines(), [b"\t [\x01\x02]", b"\x10\x20\t [\x03\x04]"])
 
 
 if __name__ == "__main__":
