@@ -105,13 +105,16 @@ TEST(UdpReceive, QueuedDatagramsComeOneEachInOrder) {
     EXPECT_EQ(sender.SendText(data), static_cast<int>(data.size()));
     EXPECT_EQ(sender.ErrorCode(), 0);
   }
-  EXPECT_EQ(receiver.ReceiveWaiting(1000), "one");
+  EXPECT_EQ(receiver.ReceiveWaiting(-1), "one");
   EXPECT_EQ(receiver.ErrorCode(), 0);
   EXPECT_EQ(receiver.ReceiveWaiting(1000), withZero);
   EXPECT_EQ(receiver.ReceiveWaiting(1000), big);
   EXPECT_EQ(receiver.ErrorCode(), 0);
   EXPECT_EQ(receiver.ReceiveWaiting(0), "");
   EXPECT_EQ(receiver.ErrorCode(), 10060);
+  // Larger than any datagram can be.
+  EXPECT_EQ(sender.SendText(std::string(70000, 'x')), 0);
+  EXPECT_EQ(sender.ErrorCode(), 10040);
 }
 
 TEST(UdpReceive, EmptyDatagramGives10054AndDoesNotBlockTheNext) {
