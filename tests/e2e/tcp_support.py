@@ -13,7 +13,7 @@ from psulan_run import EOL, ON_WINDOWS_BUILD
 from fake_instrument import FakeInstrument, Modbus, Raw, Reply, Scpi, Scripted  # noqa: F401  (re-exported)
 
 # Timing tolerances: wine adds start-up and scheduling jitter.
-SLACK = 0.35 if ON_WINDOWS_BUILD else 0.08
+SLACK = 0.35 if ON_WINDOWS_BUILD else 0.10
 # Environment for runs whose output depends on locale separators.
 C_LOCALE = {"LC_ALL": "C", "LANG": "C"}
 # Each switch with its values is followed by a 10 ms pause while parsing.
