@@ -36,8 +36,9 @@ void RunWholePass(const std::string &address) {
   TcpExchangeResult result = TcpRequest(address, command);
   // A failed exchange shows its status text in text form; binary mode stays
   // on, so the next pass sends the same bytes and decodes its reply again.
+  // Binary views decode the bytes as they came, not the cleaned text.
   if (Settings.HexMode && !result.Failed) {
-    WriteLine(BinaryReplyLine(result.Reply, command));
+    WriteLine(BinaryReplyLine(result.Raw, command));
   } else {
     WriteLine(TextReplyLine(std::move(result.Reply), command));
   }

@@ -1,5 +1,6 @@
 // One TCP exchange with one instrument: connect, send, collect, close.
 #include <string>
+#include <utility>
 
 #include "app/settings.h"
 #include "net/block_socket.h"
@@ -114,6 +115,7 @@ TcpExchangeResult TcpRequest(std::string_view address, std::string_view command)
     result.Reply = "TCP Command Error! " + std::to_string(collected.FirstError);
   } else {
     result.Reply = TransformReply(collected.Data);
+    result.Raw = std::move(collected.Data);
   }
   socket.CloseEndpoint();
   return result;

@@ -13,11 +13,14 @@ extern std::unique_ptr<TTCPBlockSocket> SessionSocket;
 
 // ---- One exchange (tcp_exchange.cpp) ----
 
-// What one exchange gave: the cleaned reply or a status text, and whether
-// the first receive failed (time-out or error). A failed exchange is shown
-// in text form by its caller; binary mode itself stays as it is.
+// What one exchange gave: the cleaned reply or a status text, the reply
+// bytes as received (what binary views decode: line-end stripping and the
+// comma/dot swaps would corrupt register values), and whether the first
+// receive failed (time-out or error). A failed exchange is shown in text
+// form by its caller; binary mode itself stays as it is.
 struct TcpExchangeResult {
   std::string Reply;
+  std::string Raw;
   bool Failed = false;
 };
 

@@ -8,6 +8,7 @@ HOLDING = {
     100: 0x000A, 101: 0xFFFF, 102: 0x0000,
     200: 0x4120, 201: 0x0000, 202: 0x3F9D, 203: 0xF3B6, 204: 0xC2F6, 205: 0xE979, 206: 0xB800, 207: 0x0000,
     300: 0x4142, 301: 0x0000, 302: 0x4344, 303: 0x0000,
+    110: 0x2C2E, 111: 0x2E2C,
     400: 0x8000, 401: 0x0001, 402: 0x1234,
 }
 INPUTS = {5: 1234, 6: 0x00FF}
@@ -42,12 +43,18 @@ class Views(FakeCase):
             (["/mbi", "/mod", "4", "5", "2"], b"1234 255"),
             (["/mbi", "/mod", "5", "7", "xFF00"], b"65280"),          # write coil: the echoed value
             (["/mbi", "/mod", "6", "7", "500"], b"1793"),             # 07 01 F4: one word, one byte left
-            # A last reply byte 0A is taken for a line end and removed; one payload byte remains.
-            (["/mbi", "/mod", "3", "100", "1"], b"0"),
+            # A last reply byte 0A is a register value, not a line end.
+            (["/mbi", "/mod", "3", "100", "1"], b"10"),
+            # Nor are 2C and 2E commas and dots to convert with /xc or /xsk.
+            (["/xc", "/xsk", "/mbi", "/mod", "3", "110", "2"], b"11310 11820"),
+            (["/xc", "/xsk", "/mod", "3", "110", "1"], None),
         ]
         for args, shown in cases:
             with self.subTest(args=args):
-                self.assertEqual(self.line_of(args)[0], shown)
+                line, request = self.line_of(args)
+                if shown is None:  # the hex view: every reply byte as received
+                    shown = hex_list(request[:2] + bytes.fromhex("0000 0005 01 03 02 2C2E"))
+                self.assertEqual(line, shown)
 
     def test_hex_view_and_exceptions(self):
         line, request = self.line_of(["/mod", "3", "100", "2"])
