@@ -12,7 +12,10 @@ if [ "$1" = "--win" ]; then
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPSULAN_TESTS=OFF \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" >/dev/null
   ninja -C "$build" -j2 receive_latency >/dev/null
-  WINEDEBUG=-all exec /usr/lib/wine/wine64 "$build/bench/receive_latency.exe" "$@"
+  # Wine makes a program's sockets in its server's network namespace: the
+  # run gets a private namespace and a server of its own started inside it.
+  WINEPREFIX=$build/wine-prefix exec "$root/tests/netns-run" "$root/scripts/wine-session" \
+    /usr/lib/wine/wine64 "$build/bench/receive_latency.exe" "$@"
 fi
 build=${BUILD_DIR:-$root/build-bench}
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPSULAN_TESTS=OFF >/dev/null
