@@ -39,6 +39,12 @@ void TBlockSocket::CloseHandle() {
   state_->handle = invalid_socket;
 }
 
+void TBlockSocket::RecordLocalAddress() {
+  SocketAddress local;
+  local.length = sizeof local.storage;
+  if (::getsockname(state_->handle, local.Get(), &local.length) == 0) state_->local = local;
+}
+
 bool TBlockSocket::MayBind(const SocketAddress &) { return true; }
 
 void TBlockSocket::PrepareHandle() {
@@ -78,9 +84,7 @@ void TBlockSocket::BindTo(const std::string &address, const std::string &port) {
   }
   // With port 0 the system chose the port.
   state_->local = local;
-  SocketAddress bound;
-  bound.length = sizeof bound.storage;
-  if (::getsockname(state_->handle, bound.Get(), &bound.length) == 0) state_->local = bound;
+  RecordLocalAddress();
 }
 
 void TBlockSocket::SetPeer(const std::string &address, const std::string &port) {

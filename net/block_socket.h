@@ -73,6 +73,9 @@ class TBlockSocket {
   bool HandleOpen() const;
   // error_code_ from the last failed socket call.
   void RecordSystemError();
+  // Records the local address the system gave the OS socket (after a bind
+  // or connect); keeps the recorded one if the system cannot tell.
+  void RecordLocalAddress();
 
   int error_code_ = 0;
   // The OS side: handle, addresses, pending options (block_socket_state.h).

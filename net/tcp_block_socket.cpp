@@ -31,9 +31,7 @@ void TTCPBlockSocket::ConnectTo(const std::string &address, const std::string &p
     return;
   }
   state_->peer = peer;
-  SocketAddress local;
-  local.length = sizeof local.storage;
-  if (::getsockname(state_->handle, local.Get(), &local.length) == 0) state_->local = local;
+  RecordLocalAddress();
 }
 
 void TTCPBlockSocket::CloseEndpoint() {
