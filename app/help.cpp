@@ -8,7 +8,11 @@ namespace {
 
 // The maker's web address shown in the first line.
 const char kMakerAddress[] = "www.psulan.example";
-const char kVersion[] = "v1.2.36";
+// The build passes the version (CMake's project version).
+#ifndef PSULAN_VERSION
+#error "PSULAN_VERSION is set by the build"
+#endif
+const char kVersion[] = "v" PSULAN_VERSION;
 
 }  // namespace
 
