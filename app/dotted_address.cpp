@@ -15,6 +15,15 @@ std::string_view TrimBlanks(std::string_view text) {
   return text;
 }
 
+// The text before the first "." of rest, which then holds what follows it
+// (nothing when there was no ".").
+std::string_view TakePart(std::string_view &rest) {
+  const std::size_t dot = rest.find('.');
+  const std::string_view part = rest.substr(0, dot);
+  rest = dot == std::string_view::npos ? std::string_view() : rest.substr(dot + 1);
+  return part;
+}
+
 }  // namespace
 
 std::uint32_t ParseDottedAddress(std::string_view text) {
@@ -22,14 +31,22 @@ std::uint32_t ParseDottedAddress(std::string_view text) {
   // after the fourth "." is ignored, a part that is no number counts as 0.
   std::uint32_t address = 0;
   for (int part = 0; part < 4; ++part) {
-    const std::size_t dot = text.find('.');
-    const std::string_view piece = text.substr(0, dot);
-    text = dot == std::string_view::npos ? std::string_view() : text.substr(dot + 1);
     std::int32_t value = 0;
-    if (!ParseNumber(TrimBlanks(piece), value)) value = 0;
+    if (!ParseNumber(TrimBlanks(TakePart(text)), value)) value = 0;
     address = address * 256u + static_cast<std::uint32_t>(value);
   }
   return address;
+}
+
+bool IsHostName(std::string_view text) {
+  // Every part counts here, also those after the fourth ".": 10.0.0.1.lab
+  // names a host, it is no address with something ignored after it.
+  while (!text.empty()) {
+    const std::string_view part = TrimBlanks(TakePart(text));
+    std::int32_t value = 0;
+    if (!part.empty() && !ParseNumber(part, value)) return true;
+  }
+  return false;
 }
 
 std::string FormatDottedAddress(std::uint32_t address) {

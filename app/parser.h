@@ -19,5 +19,10 @@ bool ParseNumber(std::string_view text, std::int32_t &value);
 std::uint32_t ParseDottedAddress(std::string_view text);
 std::string FormatDottedAddress(std::uint32_t address);
 
+// True when some part of text between "." (blanks around it dropped) is
+// neither empty nor a number: the text names a host, even if it holds parts
+// that read as numbers (psu.2.lab, x10.lab).
+bool IsHostName(std::string_view text);
+
 // Dotted IPv4 text of a host name; ends the run with code 2 when unresolvable.
 std::string ResolveHostAddress(const std::string &name);

@@ -52,8 +52,10 @@ void BriefUnlessVerbose() {
 
 bool IpSwitch(ParseState &state) {
   const std::string &value = ReadValue(state);
+  // A host name goes to the resolver even where parts of it read as numbers;
+  // numbers alone are an address, and an address 0 gets a look-up as well.
   std::uint32_t address = ParseDottedAddress(value);
-  if (address == 0) address = ParseDottedAddress(ResolveHostAddress(value));
+  if (address == 0 || IsHostName(value)) address = ParseDottedAddress(ResolveHostAddress(value));
   Settings.IpAddress = address;
   return true;
 }

@@ -1,7 +1,9 @@
 #!/bin/sh
-# Builds and runs the receive-latency benchmark on loopback and prints the
-# median delay between a datagram's arrival and the return of a waiting
-# ReceiveWaiting (it should stay well under 1 ms).
+# Builds and runs the receive-latency benchmark on loopback. It prints the
+# measured length of a 5 ms sleep and of a 50 ms receive time-out, with the
+# system's default timer and with the program's timer setting (within 2 ms of
+# the length), then the median delay between a datagram's arrival and the
+# return of a waiting ReceiveWaiting (it should stay well under 1 ms).
 # Usage: bench/receive_latency.sh [--win] [SAMPLES]
 #   --win  cross-builds the Win64 program and runs it under wine.
 set -e

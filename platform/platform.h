@@ -11,7 +11,9 @@
 extern const char *const kLineEnd;
 
 // Called once at the very start of the process: console in binary mode,
-// process arguments recorded (argv[0], the program path, included).
+// process arguments 1..N recorded (argv[0], the program path, left out), and
+// timers made exact to the millisecond (Windows: 1 ms timer ticks, held
+// until the process ends; elsewhere: no timer slack).
 void InitPlatform(int argc, char **argv);
 
 // Process arguments 1..N as given to the program (argument 0 left out).

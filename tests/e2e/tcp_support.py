@@ -51,19 +51,6 @@ def hex_list(data):
     return ("[" + " ".join("%02X" % b for b in data) + "]").encode()
 
 
-def transform(reply, comma_to_eol=False, decimal_comma=False):
-    """The reply clean-up: one line end off, then /xc, then /xsk."""
-    if reply.endswith(b"\n"):
-        reply = reply[:-1]
-    if reply.endswith(b"\r"):
-        reply = reply[:-1]
-    if comma_to_eol:
-        reply = reply.replace(b",", b"\r\n")
-    if decimal_comma:
-        reply = reply.replace(b",", b";").replace(b".", b",")
-    return reply
-
-
 def free_port():
     """A loopback TCP port where nothing listens."""
     probe = socket.socket()
@@ -167,51 +154,3 @@ class FakeCase(unittest.TestCase):
         slack = SLACK if slack is None else slack
         self.assertGreaterEqual(seconds, expected - 0.005, label)
         self.assertLessEqual(seconds, expected + slack, label)
-
-
-def decode_modbus(reply, view=0, function=3):
-    """Reference view of a binary reply (after the reply clean-up), written
-    from the documented rules: "No Data" under 9 bytes, hex for 9 bytes,
-    else the payload from offset 9 (10 for function 5) by view."""
-    import math
-    import struct
-    if len(reply) < 9:
-        return b"No Data"
-    if len(reply) == 9 or view == 0:
-        return hex_list(reply)
-    payload = reply[10 if function == 5 else 9:]
-    out = []
-    if view in (1, 2, 3):
-        size = 2 if view == 1 else 4
-        while True:
-            group, payload = payload[:size], payload[size:]
-            if view == 1:
-                value = (group[0] * 256 + group[1]) if len(group) >= 2 else (group[0] if group else -32768)
-                out.append(b"%d " % value)
-            elif view == 2:
-                out.append(b"%d " % (struct.unpack(">i", group)[0] if len(group) == 4 else -1))
-            else:
-                value = -1e-20
-                if len(group) == 4:
-                    single = struct.unpack(">f", group)[0]
-                    if math.isfinite(single) and abs(single * 10000) < 2 ** 63:
-                        value = round(single * 10000) * 0.0001
-                out.append(("%.15g " % value).encode())
-            if len(payload) < 2:
-                break
-    elif view == 4:
-        out = [format(b, "08b").encode() + b" " for b in payload]
-    elif view == 5:
-        text = bytearray()
-        previous_zero = False
-        for b in payload:
-            if b == 0:
-                if not previous_zero:
-                    text.append(9)
-                previous_zero = True
-            else:
-                text.append(b)
-                previous_zero = False
-        out = [bytes(text)]
-    result = b"".join(out)
-    return result[:-1] if result.endswith(b" ") else result

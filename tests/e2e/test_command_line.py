@@ -1,10 +1,14 @@
-"""Command line and program driver: help, error lines, exit codes, /dbg and the reports."""
+"""Command line and program driver: help, error lines, exit codes, /dbg, the reports,
+/ip host names, and the timer resolution held for the run on Windows."""
 import os
+import socket
 import subprocess
+import tempfile
 import time
 import unittest
 
 import psulan_run
+from fake_instrument import FakeInstrument, Reply, Scpi
 from psulan_run import EOL, ON_WINDOWS_BUILD, run
 
 SYSTEM = b"Win64" if ON_WINDOWS_BUILD else b"Linux"
@@ -257,6 +261,86 @@ class Reports(unittest.TestCase):
         result = run(["/mac", MAC])
         self.assertEqual(result.code, 0)
         self.assertEqual(result.lines(), [b"Local Addresses: 127.0.0.1,"])
+
+
+# The host table of the runs below: names with parts that read as numbers.
+HOSTS = b"""127.0.0.1 localhost
+127.0.0.2 psu.2.lab
+127.0.0.3 x10.lab
+127.0.0.4 10.lab
+127.0.0.5 10.0.0.1.lab
+"""
+
+
+class HostNames(unittest.TestCase):
+    def run_with_hosts(self, args):
+        """Runs the program in a private mount namespace whose /etc/hosts is HOSTS."""
+        directory = tempfile.TemporaryDirectory()
+        self.addCleanup(directory.cleanup)
+        hosts = os.path.join(directory.name, "hosts")
+        with open(hosts, "wb") as file:
+            file.write(HOSTS)
+        wrapper = ["unshare", "--mount", "--propagation", "private", "sh", "-c",
+                   'mount --bind "$0" /etc/hosts && exec "$@"', hosts]
+        start = time.monotonic()
+        done = subprocess.run(wrapper + psulan_run.command(args), stdout=subprocess.PIPE,
+                              stderr=subprocess.DEVNULL, timeout=60, env=dict(os.environ, WINEDEBUG="-all"))
+        return psulan_run.Run(done.returncode, done.stdout,
+                              time.monotonic() - start)
+
+    def test_names_with_numeric_parts_are_looked_up(self):
+        def settings(ip, gateway):
+            return [b" IP: " + ip + b"   Mask: 255.255.255.0   Gateway: " + gateway +
+                    b"   MAC: F4-E1-42-00-03-AB   Ports: 7024 7025 8462"]
+        cases = [
+            ("psu.2.lab", 0, settings(b"127.0.0.2", b"127.0.0.1")),       # not 0.2.0.0
+            ("x10.lab", 0, settings(b"127.0.0.3", b"127.0.0.1")),         # not 16.0.0.0
+            ("10.lab", 0, settings(b"127.0.0.4", b"127.0.0.1")),          # not 10.0.0.0
+            ("10.0.0.1.lab", 0, settings(b"127.0.0.5", b"127.0.0.1")),    # not 10.0.0.1
+            ("localhost", 0, settings(b"127.0.0.1", b"127.0.0.254")),
+            ("192.168.1", 0, settings(b"192.168.1.0", b"192.168.1.1")),   # numbers: an address
+            ("psu.3.lab", 2, [b"Error: Unable to resolve Hostname to IP address."]),
+        ]
+        for name, code, lines in cases:
+            with self.subTest(name=name):
+                result = self.run_with_hosts(["/b", "/v", "/ip", name, "/mac", MAC])
+                self.assertEqual((result.code, result.lines()), (code, lines))
+
+    def test_command_goes_to_the_named_host(self):
+        fake = FakeInstrument(Scpi({b"*IDN?": Reply.now(b"PSU two\n")}), host="127.0.0.2").start()
+        self.addCleanup(fake.stop)
+        result = self.run_with_hosts(["/ip", "psu.2.lab", "/tport", str(fake.port), "/cmd", "*IDN?"])
+        self.assertEqual((result.code, result.out), (0, b"PSU two" + EOL))
+
+
+@unittest.skipUnless(ON_WINDOWS_BUILD, "the timer resolution is a Windows setting")
+class WindowsTimer(unittest.TestCase):
+    def own_calls(self, args):
+        """The exit code, and the winmm and ws2_32 calls that the program's main
+        thread made, in order, from wine's relay trace."""
+        done = subprocess.run(psulan_run.command(args), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.PIPE, timeout=120, env=dict(os.environ, WINEDEBUG="+relay"))
+        calls = [line.split(b" ret=")[0] for line in done.stderr.splitlines()
+                 if b":Call winmm." in line or b":Call ws2_32." in line]
+        begin = [line for line in calls if b":Call winmm.timeBeginPeriod(" in line]
+        self.assertEqual(len(begin), 1, calls[:20])
+        thread = begin[0].split(b":")[0] + b":Call "
+        return done.returncode, [line[len(thread):] for line in calls if line.startswith(thread)]
+
+    def test_one_ms_ticks_from_before_the_first_socket_call_to_after_the_last(self):
+        probe = socket.socket()
+        probe.bind(("127.0.0.1", 0))
+        closed_port = str(probe.getsockname()[1])
+        probe.close()
+        for args, code in ((["/bogus"], 2), (["/ip", "127.0.0.1", "/tport", closed_port, "/cmd", "x"], 0)):
+            with self.subTest(args=args):
+                exit_code, calls = self.own_calls(args)
+                self.assertEqual(exit_code, code)
+                self.assertEqual([call for call in calls if call.startswith(b"winmm.")],
+                                 [b"winmm.timeBeginPeriod(00000001)", b"winmm.timeEndPeriod(00000001)"])
+                self.assertEqual((calls[0], calls[-1]),
+                                 (b"winmm.timeBeginPeriod(00000001)", b"winmm.timeEndPeriod(00000001)"))
+                self.assertIn(b"ws2_32.WSACleanup()", calls)
 
 
 if __name__ == "__main__":

@@ -1,14 +1,9 @@
 """TCP command session against peers that misbehave: closing at once, resets,
-odd bytes, and Modbus answers of any length."""
+odd bytes, and Modbus answers of any length that end like text lines."""
 import re
 import unittest
 
-from tcp_support import (EOL, ON_WINDOWS_BUILD, FakeCase, Modbus, Raw, Reply, Scpi, decode_modbus, ended, hex_list, psulan,
-                         target, transform)
-
-
-def garbage(length, seed=11):
-    return bytes((i * 37 + seed) % 256 for i in range(length))
+from tcp_support import EOL, ON_WINDOWS_BUILD, FakeCase, Modbus, Raw, Reply, Scpi, psulan, target
 
 
 class ClosingPeers(FakeCase):
@@ -46,34 +41,80 @@ class ClosingPeers(FakeCase):
 
 class OddBytes(FakeCase):
     def test_every_byte_value_in_a_text_reply(self):
-        reply = bytes(range(256)) + b"\xff\x00\n"
-        fake = self.serve(Scpi({"DUMP?": Reply.now(reply)}))
+        # Text mode: only the final line end goes.
+        fake = self.serve(Scpi({"DUMP?": Reply.now(bytes(range(256)) + b"\xff\x00\n")}))
         run = psulan(target(fake) + ["/cmd", "DUMP?"])
-        self.assertEqual(run.out, transform(reply) + EOL)
+        self.assertEqual(run.out, bytes(range(256)) + b"\xff\x00" + EOL)
 
     def test_binary_reply_of_nul_and_ff(self):
-        reply = b"\x00\xff" * 40
-        fake = self.serve(Raw(Reply.now(reply)))
-        run = psulan(target(fake) + ["/hex", "0102"])
-        self.assertEqual(run.out, hex_list(reply) + EOL)
+        # Binary mode shows every byte as received, a final CR LF included.
+        cases = [
+            (b"\x00\xff" * 40, b"[" + b"00 FF " * 39 + b"00 FF]"),
+            (b"\x00\xff" * 40 + b"\r\n", b"[" + b"00 FF " * 40 + b"0D 0A]"),
+        ]
+        for reply, line in cases:
+            with self.subTest(reply=reply[-4:]):
+                fake = self.serve(Raw(Reply.now(reply)))
+                run = psulan(target(fake) + ["/hex", "0102"])
+                self.assertEqual(run.out, line + EOL)
 
 
-class GarbageModbusReplies(FakeCase):
-    VIEWS = {0: [], 1: ["/mbi"], 2: ["/mbl"], 4: ["/mbb"], 5: ["/mbs"]}
+# Nine bytes of Modbus header (transaction, protocol, length, unit, function,
+# byte count): the views never read them.
+HEADER = bytes.fromhex("0001 0000 0006 01 03 02")
+HEADER_HEX = b"00 01 00 00 00 06 01 03 02"
 
-    def test_lengths(self):
-        for length in (1, 8, 9, 10, 11, 300, 65536):
-            for seed in (11, 0xFA):   # the second pattern makes some replies end in 0A / 0D 0A
-                data = garbage(length, seed)
-                fake = self.serve(Modbus(override=Reply.now(data)))
-                for view, switches in self.VIEWS.items():
-                    with self.subTest(length=length, seed=seed, view=view):
-                        run = psulan(target(fake) + switches + ["/mod", "3", "0", "1"])
-                        self.assertEqual(run.code, 0)
-                        self.assertEqual(run.out, decode_modbus(transform(data), view) + EOL)
-                # Floats: one line, whatever the values.
-                run = psulan(target(fake) + ["/mbf", "/mod", "3", "0", "1"])
-                self.assertEqual((run.code, len(run.lines())), (0, 1))
+
+class ModbusRepliesEndingLikeLines(FakeCase):
+    """Replies of any length that end in 0A or 0D 0A: the views decode the
+    bytes as received, so those are register data, not a line end."""
+    VIEWS = {"hex": [], "mbi": ["/mbi"], "mbl": ["/mbl"], "mbf": ["/mbf"], "mbb": ["/mbb"], "mbs": ["/mbs"]}
+
+    def check(self, reply, shown):
+        """shown: the line for each view in VIEWS."""
+        fake = self.serve(Modbus(override=Reply.now(reply)))
+        for view, switches in self.VIEWS.items():
+            with self.subTest(length=len(reply), view=view):
+                run = psulan(target(fake) + switches + ["/mod", "3", "0", "1"])
+                self.assertEqual((run.code, run.out), (0, shown[view] + EOL))
+
+    def test_short_replies(self):
+        cases = [
+            (bytes.fromhex("0001 0000 0002 0D0A"), dict.fromkeys(self.VIEWS, b"No Data")),
+            # Nine bytes: the exception size, shown whole in every view.
+            (bytes.fromhex("0001 0000 0003 01 0D0A"),
+             dict.fromkeys(self.VIEWS, b"[00 01 00 00 00 03 01 0D 0A]")),
+            (HEADER + b"\n", {"hex": b"[" + HEADER_HEX + b" 0A]", "mbi": b"10", "mbl": b"-1", "mbf": b"-1E-20",
+                              "mbb": b"00001010", "mbs": b"\n"}),
+            (HEADER + b"\r\n", {"hex": b"[" + HEADER_HEX + b" 0D 0A]", "mbi": b"3338", "mbl": b"-1",
+                                 "mbf": b"-1E-20", "mbb": b"00001101 00001010", "mbs": b"\r\n"}),
+            (HEADER + b"\x41\x20\r\n",
+             {"hex": b"[" + HEADER_HEX + b" 41 20 0D 0A]", "mbi": b"16672 3338", "mbl": b"1092619530",
+              "mbf": b"10.0032", "mbb": b"01000001 00100000 00001101 00001010", "mbs": b"A \r\n"}),
+        ]
+        for reply, shown in cases:
+            self.check(reply, shown)
+
+    def test_long_replies(self):
+        # 301 bytes: 145 words 1234 and 0D 0A.
+        self.check(HEADER + b"\x12\x34" * 145 + b"\r\n", {
+            "hex": b"[" + HEADER_HEX + b" 12 34" * 145 + b" 0D 0A]",
+            "mbi": b"4660 " * 145 + b"3338",
+            "mbl": b"305402420 " * 72 + b"305401098",
+            "mbf": b"0 " * 72 + b"0",
+            "mbb": b"00010010 00110100 " * 145 + b"00001101 00001010",
+            "mbs": b"\x12\x34" * 145 + b"\r\n",
+        })
+        # 65536 bytes, as much as one receive delivers: the last group of /mbl
+        # has 3 bytes (-1), and /mbi leaves the last byte alone.
+        self.check(HEADER + b"\x12\x34" * 32762 + b"\r\r\n", {
+            "hex": b"[" + HEADER_HEX + b" 12 34" * 32762 + b" 0D 0D 0A]",
+            "mbi": b"4660 " * 32762 + b"3341",
+            "mbl": b"305402420 " * 16381 + b"-1",
+            "mbf": b"0 " * 16381 + b"-1E-20",
+            "mbb": b"00010010 00110100 " * 32762 + b"00001101 00001101 00001010",
+            "mbs": b"\x12\x34" * 32762 + b"\r\r\n",
+        })
 
     def test_no_reply_bytes(self):
         cases = [
@@ -87,13 +128,19 @@ class GarbageModbusReplies(FakeCase):
                 run = psulan(target(fake) + ["/mod", "3", "0", "1", "/f"])
                 self.assertEqual((run.code, run.out), (0, line + EOL))
 
-    def test_function_five_view_on_short_replies(self):
-        for length in (9, 10, 11, 12):
-            data = garbage(length, 3)
-            fake = self.serve(Modbus(override=Reply.now(data)))
-            with self.subTest(length=length):
+    def test_function_five_payload_starts_after_the_output_address(self):
+        cases = [
+            ("0001 0000 0003 01 85 0A", b"[00 01 00 00 00 03 01 85 0A]"),  # exception size
+            ("0001 0000 0006 01 05 00 0A", b"-32768"),   # no payload bytes
+            ("0001 0000 0006 01 05 00 01 0A", b"10"),
+            ("0001 0000 0006 01 05 00 01 FF00", b"65280"),
+            ("0001 0000 0006 01 05 00 01 0D0A", b"3338"),
+        ]
+        for reply, line in cases:
+            with self.subTest(reply=reply):
+                fake = self.serve(Modbus(override=Reply.now(bytes.fromhex(reply))))
                 run = psulan(target(fake) + ["/mbi", "/mod", "5", "1", "xFF00"])
-                self.assertEqual(run.out, decode_modbus(transform(data), 1, function=5) + EOL)
+                self.assertEqual(run.out, line + EOL)
 
 
 if __name__ == "__main__":

@@ -109,6 +109,39 @@ TEST(DottedAddress, ParsesLikeTheInstrumentsAddressField) {
   for (const auto &c : cases) EXPECT_EQ(ParseDottedAddress(c.text), c.address) << c.text;
 }
 
+TEST(DottedAddress, HostNameWhenAnyPartIsNeitherEmptyNorANumber) {
+  const struct {
+    const char *text;
+    bool hostName;
+  } cases[] = {
+      {"psu.2.lab", true},
+      {"x10.lab", true},
+      {"10.lab", true},
+      {"10.0.0.1.lab", true},     // a part after the fourth "." counts too
+      {"1.2.3.4.x", true},
+      {"1.2.3.4x", true},
+      {"192.168.1.1O", true},     // letter O
+      {" psu . 2 ", true},
+      {"localhost", true},
+      {"a.b.c.d", true},
+      {"0x", true},               // a prefix without digits
+      {"1.99999999999999999999999", true},  // over 64 bits: no number
+      {"10", false},
+      {"192.168.1", false},
+      {"1.2.3.256", false},
+      {"1.2.3.4.5", false},
+      {"x0A.0.0.$1", false},
+      {"0X0a.%1010.&17.-1", false},
+      {" 10 . 0 .\t0. 1 ", false},
+      {"1..3.4", false},
+      {"1.2.3.4.", false},
+      {" . ", false},
+      {"", false},
+      {"0.0.0.0", false},
+  };
+  for (const auto &c : cases) EXPECT_EQ(IsHostName(c.text), c.hostName) << c.text;
+}
+
 TEST(DottedAddress, FormatsFourDecimalOctets) {
   EXPECT_EQ(FormatDottedAddress(0), "0.0.0.0");
   EXPECT_EQ(FormatDottedAddress(0xFFFFFFFFu), "255.255.255.255");
@@ -189,6 +222,40 @@ TEST(CommandLine, ValuesAreNeverExaminedAsSwitches) {
   EXPECT_EQ(run.exitCode, -1);
   EXPECT_EQ(Settings.Command, "V?");
   EXPECT_EQ(Settings.FileName, "/h");
+}
+
+TEST(CommandLine, IpValueIsAHostNameWhenAnyPartIsNoNumber) {
+  const std::string unresolvable = std::string("Error: Unable to resolve Hostname to IP address.") + kLineEnd;
+  const struct {
+    Arguments arguments;
+    int exitCode;  // -1: parsing returned
+    std::uint32_t address;
+  } cases[] = {
+      {{"/ip", "10"}, -1, 0x0A000000u},
+      {{"/ip", "192.168.1"}, -1, 0xC0A80100u},
+      {{"/ip", "1.2.3.256"}, -1, 0x01020400u},
+      {{"/ip", "x0A.0.0.%11"}, -1, 0x0A000003u},
+      {{"/ip", "1.2.3.4.5"}, -1, 0x01020304u},
+      {{"/ip", "0.0.0.0"}, -1, 0u},             // 0 is looked up, and stays 0
+      {{"/ip", "localhost"}, -1, 0x7F000001u},
+      {{"/ip", "psu.2.lab.invalid"}, 2, 0u},    // never 0.2.0.0
+      {{"/ip", "x10.lab.invalid"}, 2, 0u},      // never 16.0.0.0
+      {{"/ip", "10.lab.invalid"}, 2, 0u},       // never 10.0.0.0
+      {{"/ip", "10.0.0.1.invalid"}, 2, 0u},     // never 10.0.0.1
+      {{"/ip", "192.168.1.1O"}, 2, 0u},
+      // The other address switches read numbers only, as before.
+      {{"/gw", "x10.lab", "/mask", "255.255.lab", "/bad", "10.lab", "/bca", "1.2.3.4.x"}, -1, 0u},
+  };
+  for (const auto &c : cases) {
+    const CapturedRun run = Parse(c.arguments);
+    EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments[1];
+    EXPECT_EQ(run.output, c.exitCode == 2 ? unresolvable : "") << c.arguments[1];
+    EXPECT_EQ(FormatDottedAddress(Settings.IpAddress), FormatDottedAddress(c.address)) << c.arguments[1];
+  }
+  EXPECT_EQ(Settings.Gateway, 0x10000000u);
+  EXPECT_EQ(Settings.NetMask, 0xFFFF0000u);
+  EXPECT_EQ(Settings.BindAddress, 0x0A000000u);
+  EXPECT_EQ(Settings.BroadcastAddress, 0x01020304u);
 }
 
 // -------------------------------------------------------- switch effects
@@ -441,7 +508,6 @@ TEST(CommandLine, FlagAndOutputSwitches) {
          EXPECT_EQ(Settings.BindAddress, 0xC0A80105u);
          EXPECT_EQ(Settings.BroadcastAddress, 0xC0A801FFu);
        }},
-      {{"/ip", "10"}, [] { EXPECT_EQ(Settings.IpAddress, 0x0A000000u); }},
       {{}, [] {
          EXPECT_TRUE(Settings.BindAll);
          EXPECT_EQ(Settings.ResponseTimeoutMs, 2001);
