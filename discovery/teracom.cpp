@@ -1,6 +1,10 @@
 #include "discovery/teracom.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
+#include <string_view>
+#include <utility>
 
 #include "app/settings.h"
 #include "discovery/device_list.h"

@@ -9,7 +9,6 @@ destination port (/sport and /cport after /terac), just as /terac alone uses
 import concurrent.futures
 import os
 import select
-import subprocess
 import time
 import unittest
 from dataclasses import dataclass

@@ -6,7 +6,7 @@ The runs go on at the same time, each against its own simulated modules."""
 import subprocess
 import unittest
 
-from psulan_run import in_private_namespace
+from psulan_run import ON_WINDOWS_BUILD, in_private_namespace
 from teracom_support import (NOT_FOUND, PAUSE, PORT, SILENCE, SLACK, Module, TeracomCase, port_switches,
                              reply_text, run_all, settings_line)
 
@@ -110,7 +110,12 @@ class Discovery(TeracomCase):
         self.assertEqual(self.output("bad foreign"), [b"Bind to Address: 10.1.2.3", settings_line(port),
                                                       b"Sender started at: 10.1.2.3"]
                          + shown(5) + [b"RECV Timeout", b"Sender stopped"])
-        self.assertNotEqual(self.query_source("bad foreign")[1], port)
+        source_port = self.query_source("bad foreign")[1]
+        # wine accepts a bind to an address the host does not have: it binds
+        # every local address on that port instead, so the query leaves from
+        # the listening port there.
+        if not ON_WINDOWS_BUILD:
+            self.assertNotEqual(source_port, port)
 
     def test_b_sends_to_the_broadcast_address_from_a_port_the_system_chose(self):
         port = self.fakes["b"].port

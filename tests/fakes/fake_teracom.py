@@ -16,6 +16,7 @@ to the program's more specific socket, not back to this one.
 Standalone:  python3 fake_teracom.py [--port N] [--count N]
 """
 import argparse
+import contextlib
 import select
 import socket
 import threading
@@ -24,8 +25,6 @@ from dataclasses import dataclass, field
 
 QUERY = b"Discovery: Who is out there?"
 PORT = 30303
-# The largest payload of one IPv4 UDP datagram.
-LARGEST_REPLY = 65507
 
 
 def reply_text(host=b"TCW241", mac=b"00:04:A3:12:34:56", rest=b"192.168.1.2", end=b"\r\n"):
@@ -108,16 +107,6 @@ class FakeTeracom:
         with self._changed:
             return [d for d in self.received if d.data == QUERY]
 
-    def wait_queries(self, count, timeout=10.0):
-        deadline = time.monotonic() + timeout
-        with self._changed:
-            while len([d for d in self.received if d.data == QUERY]) < count:
-                left = deadline - time.monotonic()
-                if left <= 0:
-                    break
-                self._changed.wait(left)
-            return [d for d in self.received if d.data == QUERY]
-
     def sent_times(self):
         with self._changed:
             return [s.at for s in self.sent]
@@ -168,15 +157,11 @@ def main():
                for i in range(args.count)]
     fake = FakeTeracom(modules, port=args.port).start()
     print("%d module(s) on UDP port %d" % (len(modules), fake.port), flush=True)
-    try:
-        while True:
-            time.sleep(1)
-    except KeyboardInterrupt:
-        pass
-    finally:
-        fake.stop()
-        for d in fake.received:
-            print("%s:%d %r" % (d.source[0], d.source[1], d.data))
+    with contextlib.suppress(KeyboardInterrupt):
+        threading.Event().wait()  # until Ctrl+C
+    fake.stop()
+    for d in fake.received:
+        print("%s:%d %r" % (d.source[0], d.source[1], d.data))
 
 
 if __name__ == "__main__":
