@@ -4,5 +4,5 @@
 #include <string>
 
 // Dotted addresses each followed by ",", such as "10.0.0.5,192.168.1.20,";
-// "0.0.0.0," when the host name resolves to nothing.
+// "0.0.0.0," when the host has none.
 std::string LocalAddressList();

@@ -30,6 +30,7 @@ bool TBlockSocket::MakeHandle(int family) {
     set_socket_option(state_->handle, SOL_SOCKET, name, value);
   }
   state_->pendingOptions.clear();
+  if (state_->receiveRoom > 0) grow_receive_buffer(state_->handle, state_->receiveRoom);
   return true;
 }
 
@@ -65,6 +66,17 @@ void TBlockSocket::AllowBroadcast(bool enabled) {
   } else {
     state_->pendingOptions.emplace_back(SO_BROADCAST, value);
   }
+}
+
+void TBlockSocket::ReserveReceiveRoom(int datagrams, int datagramBytes) {
+  // What the system keeps per queued datagram beside its bytes: Linux
+  // charges the whole buffer the datagram arrived in (about 2 KiB from
+  // most network adapters, less on loopback).
+  constexpr std::int64_t kKeptPerDatagram = 2048;
+  const std::int64_t bytes =
+      std::max<std::int64_t>(datagrams, 0) * (std::max(datagramBytes, 0) + kKeptPerDatagram);
+  state_->receiveRoom = static_cast<int>(std::min<std::int64_t>(bytes, 1 << 30));
+  if (HandleOpen()) grow_receive_buffer(state_->handle, state_->receiveRoom);
 }
 
 void TBlockSocket::BindTo(const std::string &address, const std::string &port) {

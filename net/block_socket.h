@@ -25,6 +25,11 @@ class TBlockSocket {
   void PrepareHandle();
   // Broadcast permission; kept pending until the OS socket exists.
   void AllowBroadcast(bool enabled);
+  // Makes the receive queue hold a burst of `datagrams` datagrams of
+  // `datagramBytes` bytes each, with what the system keeps beside each
+  // one; never makes it smaller. Kept pending until the OS socket exists;
+  // the outcome is not reported.
+  void ReserveReceiveRoom(int datagrams, int datagramBytes);
   // Binds to a local address and port ("0.0.0.0"/"0" on a fresh endpoint
   // does nothing).
   void BindTo(const std::string &address, const std::string &port);
@@ -118,6 +123,14 @@ class TUDPBlockSocket : public TBlockSocket {
 
 // Host-by-name look-up: the first IPv4 address of name as dotted text, or "".
 std::string LookupHostAddress(const std::string &name);
+
+// The host's own IPv4 addresses as dotted texts, the sources of every
+// broadcast. Windows: the host's name resolved to all its addresses, one
+// per adapter. Elsewhere the name often resolves to a loopback alias only,
+// so the addresses of the interfaces that are up are taken, in interface
+// order, loopback ones only when there is no other. Empty when there are
+// none.
+std::vector<std::string> HostIPv4Addresses();
 
 // The platform socket service: started once at program start (Windows
 // Sockets 2.2), released at exit. Returns false if it cannot be started.

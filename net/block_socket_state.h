@@ -19,6 +19,9 @@ struct TBlockSocket::State {
   // Socket-level options (name, value) set before the handle existed;
   // applied in this order when it is made.
   std::vector<std::pair<int, int>> pendingOptions;
+  // Receive queue size asked for (bytes, 0: the system's default); applied
+  // when the handle is made.
+  int receiveRoom = 0;
 };
 
 // Largest piece one read hands back: also the cap of the readable count.

@@ -118,6 +118,16 @@ int set_socket_option(socket_t s, int level, int name, int value) {
   return ::setsockopt(s, level, name, reinterpret_cast<const char *>(&flag), sizeof flag);
 }
 
+void grow_receive_buffer(socket_t s, int bytes) {
+  int current = 0;
+  int length = sizeof current;
+  if (::getsockopt(s, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<char *>(&current), &length) == 0 &&
+      current >= bytes) {
+    return;
+  }
+  ::setsockopt(s, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char *>(&bytes), sizeof bytes);
+}
+
 #else
 
 bool start_socket_service() { return true; }
@@ -183,6 +193,19 @@ long receive_datagram(socket_t s, char *buffer, std::size_t length, sockaddr *fr
 
 int set_socket_option(socket_t s, int level, int name, int value) {
   return ::setsockopt(s, level, name, &value, sizeof value);
+}
+
+// Linux reports (and grants) twice the size asked for, the second half for
+// its own bookkeeping; the request is capped at net.core.rmem_max unless
+// the process may lift the cap (SO_RCVBUFFORCE, privileged processes).
+void grow_receive_buffer(socket_t s, int bytes) {
+  int current = 0;
+  socklen_t length = sizeof current;
+  if (::getsockopt(s, SOL_SOCKET, SO_RCVBUF, &current, &length) == 0 && current >= bytes) return;
+  ::setsockopt(s, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+#ifdef SO_RCVBUFFORCE
+  ::setsockopt(s, SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes);
+#endif
 }
 
 #endif

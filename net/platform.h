@@ -68,3 +68,8 @@ long receive_datagram(socket_t s, char *buffer, std::size_t length, sockaddr *fr
 
 // Integer socket option (SO_BROADCAST, SO_REUSEADDR, ...). 0 or -1.
 int set_socket_option(socket_t s, int level, int name, int value);
+
+// Enlarges the receive queue of s to at least bytes; never shrinks it.
+// Linux caps the request at a system limit for unprivileged processes and
+// lifts the cap for privileged ones.
+void grow_receive_buffer(socket_t s, int bytes);
