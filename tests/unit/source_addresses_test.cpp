@@ -1,6 +1,5 @@
 // The pieces every discovery and configuration run shares: the source
-// addresses and their walk, the sender set-up, the device list and the
-// clean-up of raw datagrams.
+// addresses and their walk, the sender set-up and the device list.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,15 +7,12 @@
 
 #include "app/settings.h"
 #include "discovery/device_list.h"
-#include "discovery/device_reply.h"
 #include "discovery/local_addresses.h"
 #include "discovery/source_addresses.h"
 #include "net/block_socket.h"
 #include "net/platform.h"
 
 namespace {
-
-using namespace std::string_literals;
 
 std::vector<std::string> Walk(std::string selection) {
   std::vector<std::string> entries;
@@ -144,16 +140,6 @@ TEST(DeviceList, CountStopsAt250AndSlot250TakesEachFurtherDevice) {
   EXPECT_EQ(list.Count, 250);
   LimitDeviceCount(list);
   EXPECT_EQ(list.Count, 250);
-}
-
-TEST(DeviceReply, SanitizeControlCharsBlanksSevenBytesOnly) {
-  std::string every;
-  for (int b = 0; b < 256; ++b) every.push_back(static_cast<char>(b));
-  std::string expected = every;
-  for (const int b : {0x00, 0x07, 0x08, 0x09, 0x0A, 0x0D, 0x1A}) expected[static_cast<std::size_t>(b)] = ' ';
-  EXPECT_EQ(SanitizeControlChars(every), expected);
-  EXPECT_EQ(SanitizeControlChars(""), "");
-  EXPECT_EQ(SanitizeControlChars("\r\n\0ok\x1b"s), "   ok\x1b");
 }
 
 }  // namespace
