@@ -37,7 +37,6 @@ import heapq
 import ipaddress
 import selectors
 import socket
-import struct
 import sys
 import threading
 import time
@@ -72,11 +71,12 @@ class Supply:
     answers: the query bytes it answers.
     idn, interfaces: the TCP answers; queries: other TCP queries (bytes -> bytes).
     tcp: False for a supply that takes no TCP connection.
+    delay, tcp_delay: seconds before a UDP reply and before a TCP answer.
     """
 
     def __init__(self, mac, address, ip=None, mask="255.255.255.0", gateway=None, serial=b"SN0000000001",
                  pud=b"PSU", dhcp=False, length=108, reply=None, answers=(QUERY, REQUERY), idn=None,
-                 interfaces=b"LAN", queries=None, tcp=True, delay=0.005):
+                 interfaces=b"LAN", queries=None, tcp=True, delay=0.005, tcp_delay=0.002):
         self.mac = mac_bytes(mac) if isinstance(mac, str) else bytes(mac)
         self.address = address
         self.ip = ip or address
@@ -93,6 +93,7 @@ class Supply:
         self.queries = dict(queries or {})
         self.tcp = tcp
         self.delay = delay
+        self.tcp_delay = tcp_delay
         self.pending_address = None
 
     def reply(self):
@@ -315,7 +316,7 @@ class FakeSupplies:
                 self.commands.append(Command(time.monotonic(), supply, command))
             answer = supply.tcp_answer(command)
             if answer:
-                self._later(supply.delay, lambda c=conn, a=answer: self._send(c, a))
+                self._later(supply.tcp_delay, lambda c=conn, a=answer: self._send(c, a))
 
     @staticmethod
     def _send(conn, data):
@@ -326,10 +327,12 @@ class FakeSupplies:
 
 
 def numbered(count, first="127.0.1.1", length=108, delay=0.005, **options):
-    """count supplies on consecutive addresses with MACs 02-00-00-00-HH-LL and
-    serial numbers SN0000000001 and on."""
+    """count supplies on consecutive addresses, serial numbers SN0000000001 and
+    on, and MACs 02-00-00-00-00-01 and on: the last two bytes count in base 64,
+    so that no two MACs differ only in letter case (bytes 0x41-0x5A and
+    0x61-0x7A), which would make them one supply."""
     start = int(ipaddress.IPv4Address(first))
-    return [Supply(mac=b"\x02\x00\x00\x00" + struct.pack(">H", n + 1),
+    return [Supply(mac=b"\x02\x00\x00\x00" + bytes([(n + 1) // 64 % 64, (n + 1) % 64]),
                    address=str(ipaddress.IPv4Address(start + n)),
                    serial=b"SN%010d" % (n + 1), pud=b"Supply %d" % (n + 1), length=length, delay=delay,
                    **options)
