@@ -28,6 +28,7 @@ state (1 = DHCP), then filler up to the supply's reply length.
 
 Standalone (for the demo and by hand, inside a private namespace only):
     python3 fake_supply.py --count 5 [--first 127.0.1.1] [--length 108] [--delay-ms 5]
+    python3 fake_supply.py --demo      (the supplies of scripts/demo, on 192.168.1.21-24)
 prints "ready" once every socket is bound, then one line per event, and runs
 until stopped.
 """
@@ -339,8 +340,26 @@ def numbered(count, first="127.0.1.1", length=108, delay=0.005, **options):
             for n in range(count)]
 
 
+def demo_set():
+    """The supplies of the demo, on a network 192.168.1.0/24 (addresses .21 to .24)."""
+    maker = b"Rurev Izurovozeva,"
+    return [
+        Supply("F4-E1-42-00-03-A1", "192.168.1.21", gateway="192.168.1.1", serial=b"PS0000000121",
+               pud=b"Rack 1, 60 V / 10 A", dhcp=True, idn=maker + b"PSU 60-10,PS0000000121,2.04",
+               interfaces=b"LAN\r\nUSB"),
+        Supply("F4-E1-42-00-03-A2", "192.168.1.22", gateway="192.168.1.1", serial=b"PS0000000122",
+               pud=b"Rack 1, 30 V / 20 A", length=107, idn=maker + b"PSU 30-20,PS0000000122,1.12"),
+        Supply("F4-E1-42-00-03-A3", "192.168.1.23", gateway="192.168.1.1", serial=b"PS0000000085",
+               pud=b"Bench, older firmware", length=106, idn=maker + b"PSU 15-5,PS0000000085,0.97"),
+        Supply("F4-E1-42-00-03-AB", "192.168.1.24", gateway="192.168.1.1", serial=b"PS0000000131",
+               pud=b"New, to be set up", dhcp=True, idn=maker + b"PSU 60-10,PS0000000131,2.04",
+               interfaces=b"LAN\r\nUSB\r\nGPIB"),
+    ]
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--demo", action="store_true", help="the supplies of scripts/demo")
     parser.add_argument("--count", type=int, default=5)
     parser.add_argument("--first", default="127.0.1.1")
     parser.add_argument("--length", type=int, default=108)
@@ -351,8 +370,8 @@ def main():
     def say(line):
         print(line, flush=True)
 
-    fake = FakeSupplies(numbered(args.count, args.first, args.length, args.delay_ms / 1000.0),
-                        tcp_port=args.tcp_port, on_event=say)
+    supplies = demo_set() if args.demo else numbered(args.count, args.first, args.length, args.delay_ms / 1000.0)
+    fake = FakeSupplies(supplies, tcp_port=args.tcp_port, on_event=say)
     fake.start()
     say("ready")
     try:
