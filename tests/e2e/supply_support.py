@@ -18,6 +18,8 @@ import unittest
 
 import psulan_run
 from psulan_run import EOL, ON_WINDOWS_BUILD
+# psulan(args): .out without the local-address report, .full with it.
+from tcp_support import psulan  # noqa: F401  (re-exported)
 from fake_supply import FakeSupplies, Supply, numbered, QUERY, REQUERY  # noqa: F401  (re-exported)
 
 _REEXEC_MARK = "PSULAN_E2E_IN_PRIVATE_NETNS"
@@ -42,33 +44,11 @@ SLACK = 0.40 if ON_WINDOWS_BUILD else 0.12
 EARLY = 0.016 if ON_WINDOWS_BUILD else 0.005
 LISTEN_S = 2.001
 AFTER_QUERY_S = 0.050
-REPORT_LINE = b"Local Addresses: "
 
 
 def lines_of(*lines):
     """Expected output: each line followed by the program's line end."""
     return b"".join(line + EOL for line in lines)
-
-
-def without_report(out):
-    """Output without the first line when it is the local-address report."""
-    if out.startswith(REPORT_LINE):
-        return out[out.index(EOL) + len(EOL):]
-    return out
-
-
-def psulan(args, timeout=120):
-    """Runs the program; .out is the output without the local-address report,
-    .full the whole output."""
-    run = psulan_run.run(args, timeout=timeout, env={"LC_ALL": "C", "LANG": "C"})
-    run.full = run.out
-    run.out = without_report(run.out)
-    return run
-
-
-def blocks_in(out):
-    """The device blocks in an output, each from its "Serial Number: " line on."""
-    return out.count(b"\r\nSerial Number: ")
 
 
 class SupplyCase(unittest.TestCase):
