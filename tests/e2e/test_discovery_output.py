@@ -1,11 +1,8 @@
 """What a discovery prints: the device block of each reply length, duplicates,
 the verbose and hex lines, and datagrams of any size and content on the listening
 port. Simulated supplies answer on loopback addresses of their own."""
-import socket
-import time
 import unittest
 
-from psulan_run import start
 from supply_support import EOL, Supply, SupplyCase, lines_of, psulan
 
 # A reply as a supply sends it: MAC, IP, mask, gateway, serial number, one byte,
@@ -139,25 +136,6 @@ class DatagramsOfAnyKind(SupplyCase):
             b" IP: 0.0.0.0   Mask: 0.0.0.0   Gateway: 0.0.0.0   MAC:    Ports: 7024 7025 8462",
             b"Listener started at UDP port 7025", *requery, *first, *requery, *duplicates,
             b"Listener stopped"))
-
-    def test_empty_datagrams_alone_find_nothing(self):
-        self.supplies([Supply("02-00-00-00-00-01", "127.0.1.%d" % n, reply=b"") for n in (1, 2, 3)])
-        self.assertEqual(psulan(["/f"]).out, lines_of(NOTHING))
-
-    def test_datagrams_from_anywhere_without_a_query(self):
-        """Datagrams sent to the listening port unasked, while the program listens."""
-        program = start(["/f", "/l"])  # 5.1 s of listening
-        self.addCleanup(program.wait, 30)
-        sender = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-        self.addCleanup(sender.close)
-        time.sleep(1.5)
-        for data in (b"", bytes(range(256)) * 4, b"\xff" * 106):
-            sender.sendto(data, ("127.0.0.1", 7025))
-        out = program.stdout.read()
-        program.stdout.close()
-        self.assertEqual(program.wait(30), 0)
-        self.assertEqual(out.count(b"\r\nSerial Number: "), 2, out)
-        self.assertIn(b"MAC Address:   FF-FF-FF-FF-FF-FF\r\nIP Address:    255.255.255.255 - DHCP not supported!", out)
 
 
 if __name__ == "__main__":

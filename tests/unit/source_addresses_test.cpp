@@ -1,5 +1,6 @@
 // The pieces every discovery and configuration run shares: the source
-// addresses and their walk, the sender set-up and the device list.
+// addresses and their walk, and the device list. (The sender set-up is
+// seen from the receiving side in the end-to-end tests.)
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,8 +10,6 @@
 #include "discovery/device_list.h"
 #include "discovery/local_addresses.h"
 #include "discovery/source_addresses.h"
-#include "net/block_socket.h"
-#include "net/platform.h"
 
 namespace {
 
@@ -62,64 +61,6 @@ TEST(SourceAddresses, SelectionFollowsBadAndB) {
     const std::string expected = c.selection.empty() ? LocalAddressList() : c.selection;
     EXPECT_EQ(SourceAddressSelection(), expected) << c.bindAll << c.badGiven;
     EXPECT_EQ(SendersBindToEntry(), c.bound) << c.bindAll << c.badGiven;
-  }
-  Settings = SettingsRecord{};
-}
-
-// A plain OS socket on 127.0.0.1 with a port the system picks.
-struct PlainUdp {
-  PlainUdp() {
-    handle = open_socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(handle, reinterpret_cast<sockaddr *>(&local), sizeof local);
-    socklen_type length = sizeof local;
-    ::getsockname(handle, reinterpret_cast<sockaddr *>(&local), &length);
-    port = ntohs(local.sin_port);
-  }
-  ~PlainUdp() { close_socket(handle); }
-  socket_t handle;
-  int port;
-};
-
-// The sender set-up, seen from a receiver: a bound sender leaves from its
-// entry and the /sport port, an unbound one from a port the system picks.
-TEST(SourceAddresses, SenderLeavesFromEntryAndListeningPortWhenBound) {
-  PlainUdp receiver;
-  for (const bool bound : {true, false}) {
-    int listeningPort;
-    {
-      PlainUdp probe;  // a port free a moment ago
-      listeningPort = probe.port;
-    }
-    Settings = SettingsRecord{};
-    Settings.BroadcastAddress = 0x7F000001u;
-    Settings.ClientPort = receiver.port;
-    Settings.ServerPort = listeningPort;
-    TUDPBlockSocket sender;
-    PrepareSender(sender, "127.0.0.1", bound);
-    ASSERT_EQ(sender.ErrorCode(), 0) << bound;
-    sender.SendText("q");
-    ASSERT_EQ(wait_readable(receiver.handle, 2000), 1) << bound;
-    char byte = 0;
-    sockaddr_in source{};
-    socklen_type length = sizeof source;
-    ASSERT_EQ(receive_datagram(receiver.handle, &byte, 1, reinterpret_cast<sockaddr *>(&source), &length), 1);
-    EXPECT_EQ(byte, 'q');
-    EXPECT_EQ(ntohl(source.sin_addr.s_addr), 0x7F000001u);
-    EXPECT_EQ(ntohs(source.sin_port) == listeningPort, bound);
-  }
-  Settings = SettingsRecord{};
-}
-
-TEST(SourceAddresses, FailedDestinationIsReported) {
-  for (const bool bound : {true, false}) {
-    Settings = SettingsRecord{};
-    Settings.ClientPort = -9;  // no such port: the destination does not resolve
-    TUDPBlockSocket sender;
-    PrepareSender(sender, "127.0.0.1", bound);
-    EXPECT_NE(sender.ErrorCode(), 0) << bound;
   }
   Settings = SettingsRecord{};
 }
