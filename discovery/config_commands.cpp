@@ -1,6 +1,67 @@
 #include "discovery/config_commands.h"
 
-// Not built yet: the configuration datagrams come with their own change.
-void EnableDhcp(const std::string &) {}
-void SetStaticAddress(const std::string &) {}
-void ResetController(const std::string &) {}
+#include <functional>
+
+#include "app/settings.h"
+#include "discovery/config_datagrams.h"
+#include "discovery/source_addresses.h"
+#include "net/block_socket.h"
+#include "platform/platform.h"
+#include "session/codecs.h"
+
+namespace {
+
+constexpr int kAfterSendMs = 10;        // before the sender closes
+constexpr int kDhcpOffSettleMs = 2500;  // the supply leaves DHCP mode
+constexpr int kAddressSettleMs = 300;   // the supply takes the new address
+
+// Runs send for every source entry, each followed by its closing line:
+// what, the entry, "   for: " and the MAC.
+void ForEachSourceEntry(const std::string &mac, const char *what,
+                        const std::function<void(const std::string &entry)> &send) {
+  std::string remaining = SourceAddressSelection();
+  std::string entry;
+  while (TakeSourceEntry(remaining, entry)) {
+    send(entry);
+    WriteLine(what + entry + "   for: " + BytesToDashedHex(mac));
+  }
+}
+
+}  // namespace
+
+void SendConfigDatagram(const std::string &entry, std::string_view payload) {
+  {
+    TUDPBlockSocket sender;
+    PrepareSender(sender, entry, SendersBindToEntry());
+    if (sender.ErrorCode() != 0) {
+      WriteLine("!Config failed with error code " + std::to_string(sender.ErrorCode()) + " : " +
+                sender.GetErrorDescEx());
+    } else {
+      if (Settings.Verbose) WriteLine("Config for: " + entry + " " + BytesToHexList(payload));
+      sender.SendText(payload);
+      SleepMs(kAfterSendMs);
+      sender.CloseEndpoint();
+    }
+  }
+  if (Settings.Verbose) WriteLine("Config Stopped");
+}
+
+void EnableDhcp(const std::string &mac) {
+  ForEachSourceEntry(mac, "Enable DHCP at: ",
+                     [&](const std::string &entry) { SendConfigDatagram(entry, DhcpModeDatagram(mac, true)); });
+}
+
+void SetStaticAddress(const std::string &mac) {
+  ForEachSourceEntry(mac, "Set static address at: ", [&](const std::string &entry) {
+    SendConfigDatagram(entry, DhcpModeDatagram(mac, false));
+    SleepMs(kDhcpOffSettleMs);
+    SendConfigDatagram(entry, AddressDatagram(mac, Settings.IpAddress, Settings.NetMask, Settings.Gateway));
+    SleepMs(kAddressSettleMs);
+    SendConfigDatagram(entry, ResetDatagram(mac));
+  });
+}
+
+void ResetController(const std::string &mac) {
+  ForEachSourceEntry(mac, "Reset controller at: ",
+                     [&](const std::string &entry) { SendConfigDatagram(entry, ResetDatagram(mac)); });
+}

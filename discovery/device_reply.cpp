@@ -1,5 +1,49 @@
 #include "discovery/device_reply.h"
 
+#include <algorithm>
+#include <cstdio>
+
+#include "discovery/device_list.h"
+#include "session/codecs.h"
+
+namespace {
+
+// Field offsets and widths of a reply.
+constexpr std::size_t kMacOffset = 0, kMacWidth = 6;
+constexpr std::size_t kIpOffset = 6, kMaskOffset = 10, kGatewayOffset = 14;
+constexpr std::size_t kSerialOffset = 18, kSerialWidth = 12;
+constexpr std::size_t kPudOffset = 31, kPudWidth = 72;
+constexpr std::size_t kDhcpStateOffset = 107;
+// Shortest reply that carries the fields; one of exactly this length
+// reports no DHCP state.
+constexpr std::size_t kShortestReply = 106;
+
+// Four octets as "192.168.001.005".
+std::string PaddedAddress(std::string_view datagram, std::size_t offset) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%03u.%03u.%03u.%03u", static_cast<unsigned char>(datagram[offset]),
+                static_cast<unsigned char>(datagram[offset + 1]), static_cast<unsigned char>(datagram[offset + 2]),
+                static_cast<unsigned char>(datagram[offset + 3]));
+  return text;
+}
+
+const char *DhcpState(std::string_view datagram) {
+  if (datagram.size() == kShortestReply) return " - DHCP not supported!";
+  if (datagram.size() > kDhcpStateOffset && datagram[kDhcpStateOffset] == 1) return " - DHCP";
+  return " - Static";
+}
+
+// The first 6 bytes with a-z read as A-Z.
+std::string MacKey(std::string_view bytes) {
+  std::string key(bytes.substr(0, kMacWidth));
+  for (char &c : key) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return key;
+}
+
+}  // namespace
+
 std::string SanitizeControlChars(std::string_view bytes) {
   std::string clean(bytes);
   for (char &c : clean) {
@@ -18,4 +62,34 @@ std::string SanitizeControlChars(std::string_view bytes) {
     }
   }
   return clean;
+}
+
+std::string FormatDeviceReply(std::string_view datagram) {
+  if (datagram.size() < kShortestReply) return "Message too short...";
+  std::string block = "\r\n";
+  block += "Serial Number: ";
+  block += datagram.substr(kSerialOffset, kSerialWidth);
+  block += "\r\nMAC Address:   ";
+  block += BytesToDashedHex(datagram.substr(kMacOffset, kMacWidth));
+  block += "\r\nIP Address:    ";
+  block += PaddedAddress(datagram, kIpOffset);
+  block += DhcpState(datagram);
+  block += "\r\nSubnet mask:   ";
+  block += PaddedAddress(datagram, kMaskOffset);
+  block += "\r\nGateway:       ";
+  block += PaddedAddress(datagram, kGatewayOffset);
+  block += "\r\nPUD:  [";
+  block += datagram.substr(kPudOffset, kPudWidth);
+  block += "]";
+  block.erase(std::remove(block.begin(), block.end(), '\0'), block.end());
+  return block;
+}
+
+bool IsDuplicateReply(const DeviceListRecord &list, std::string_view datagram) {
+  const std::string key = MacKey(datagram);
+  const int last = std::clamp(list.Count, 0, kDeviceSlots - 1);
+  for (int slot = 0; slot <= last; ++slot) {
+    if (MacKey(list.Slots[static_cast<std::size_t>(slot)]) == key) return true;
+  }
+  return false;
 }

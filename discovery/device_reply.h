@@ -9,3 +9,15 @@
 // A copy of bytes in which 0x00, 0x07, 0x08, 0x09, 0x0A, 0x0D and 0x1A
 // each become a space; every other byte stays.
 std::string SanitizeControlChars(std::string_view bytes);
+
+struct DeviceListRecord;
+
+// The block printed for one reply: "Message too short..." for 105 bytes or
+// fewer; otherwise CR LF, then the serial number, MAC, IP address with the
+// DHCP state, subnet mask and gateway lines, each ended by CR LF, and the
+// "PUD:  [...]" line without an end. Every 0x00 byte is left out.
+std::string FormatDeviceReply(std::string_view datagram);
+
+// True when the first 6 bytes of the datagram (fewer if shorter), with a-z
+// read as A-Z, equal those of a stored entry: slots 0 to Count inclusive.
+bool IsDuplicateReply(const DeviceListRecord &list, std::string_view datagram);

@@ -1,4 +1,184 @@
+// The discovery run: listener, queries, the listening loop and what is
+// done with each reply.
+//
+// No reply is lost: a burst of replies is read at full speed (the pause
+// follows only a pass that received nothing), the listener's queue holds a
+// burst of 250 full replies, and what is queued when the listening time
+// ends is still handled before the listener closes. Waits never run past
+// the moment of the re-query or the end of the listening time.
 #include "discovery/psu_discovery.h"
 
-// Not built yet: discovery comes with its own change.
-void DiscoverPowerSupplies(std::int64_t) {}
+#include <algorithm>
+#include <string>
+
+#include "app/settings.h"
+#include "discovery/device_list.h"
+#include "discovery/device_reply.h"
+#include "discovery/source_addresses.h"
+#include "net/block_socket.h"
+#include "platform/platform.h"
+#include "session/codecs.h"
+#include "session/tcp_session.h"
+
+namespace {
+
+constexpr int kReceiveWaitMs = 100;    // one pass of the loop waits this long at the most
+constexpr int kEmptyPassPauseMs = 10;  // after a pass that received nothing
+constexpr int kAfterQueryMs = 50;      // after each query before listening
+constexpr int kAfterConfigMs = 3300;   // /e: the supply restarts its network first
+// The burst the listener's queue holds: every supply answering at once.
+constexpr int kBurstReplies = 250;
+constexpr int kFullReplyBytes = 108;
+// After the listening time: datagrams handled at the most, so that a
+// sender that never stops cannot keep the run going.
+constexpr int kDrainLimit = 4096;
+constexpr int kNothingDelivered = 10054;  // an empty datagram was consumed
+// Replies longer than this come from supplies that also answer the
+// interface query.
+constexpr std::size_t kLongestIdnReply = 107;
+
+const std::string kQuery(1, '\x05');
+const std::string kReQuery(1, '\0');
+
+std::int64_t Now() { return static_cast<std::int64_t>(TickCountMs()); }
+
+struct ListeningTime {
+  std::int64_t start;  // moved by /s at each new supply
+  std::int64_t length;
+  bool reQueried = false;
+
+  bool Over() const { return start + length <= Now(); }
+  bool ReQueryDue() const { return !reQueried && start + length / 2 < Now(); }
+  // A wait of at most limitMs that ends no later than the next moment the
+  // loop acts on: the re-query, then the end.
+  int WaitMs(int limitMs) const {
+    const std::int64_t mark = reQueried ? start + length : start + length / 2 + 1;
+    return static_cast<int>(std::clamp<std::int64_t>(mark - Now(), 0, limitMs));
+  }
+};
+
+void PrintRawLines(const std::string &datagram) {
+  if (!Settings.Verbose) return;
+  WriteLine("[" + SanitizeControlChars(datagram) + "]");
+  if (Settings.VerbosityLevel >= 2) WriteLine(BytesToHexList(datagram));
+}
+
+// /a: the identity, or with a long reply the identity and the interfaces.
+void AskIdentity(const std::string &datagram, const std::string &source) {
+  if (datagram.size() <= kLongestIdnReply) {
+    WriteLine("IDN:  [" + TcpExchange(source, "*idn?") + "]");
+    return;
+  }
+  const std::string reply = TcpExchange(source, "*idn?;system:interface:type all?");
+  std::string oneLine;
+  for (const char c : reply) {
+    if (c == '\r') {
+      oneLine += "  ";
+    } else if (c == '\n') {
+      oneLine += "   ";
+    } else {
+      oneLine += c;
+    }
+  }
+  WriteLine("IdnIf:[" + oneLine + "]");
+}
+
+// /s: the command to the supply; the reply is shown for a query.
+void SendCommand(const std::string &source) {
+  const std::string reply = TcpExchange(source, Settings.Command);
+  const std::size_t question = Settings.Command.find('?');
+  if (question != std::string::npos && question != 0) WriteLine("Recv: [" + reply + "]");
+}
+
+void HandleReply(const std::string &datagram, const std::string &source, ListeningTime &time) {
+  LimitDeviceCount(DeviceList);
+  const std::string received = "Received from: " + source + "  Length: " + std::to_string(datagram.size());
+  if (IsDuplicateReply(DeviceList, datagram)) {
+    if (Settings.Verbose) WriteLine(received + " - Duplicated response");
+    PrintRawLines(datagram);
+    return;
+  }
+  StoreDevice(DeviceList, datagram);
+  if (Settings.Verbose) WriteLine(received);
+  WriteLine(FormatDeviceReply(datagram));
+  PrintRawLines(datagram);
+  if (Settings.AskIdentity) AskIdentity(datagram, source);
+  if (Settings.SendToAll) {
+    time.start = Now();
+    SendCommand(source);
+  }
+}
+
+void Listen(TUDPBlockSocket &listener, std::int64_t listenMs) {
+  if (Settings.DiscoverAfterConfig) {
+    SleepMs(kAfterConfigMs);
+    SendDiscoveryQuery(kQuery);
+    SleepMs(kAfterQueryMs);
+  }
+  SendDiscoveryQuery(kQuery);
+  SleepMs(kAfterQueryMs);
+
+  ListeningTime time{Now(), listenMs};
+  int drained = 0;
+  for (;;) {
+    const bool over = time.Over();
+    if (over && drained == kDrainLimit) break;
+    // Once the time is over only what is already queued is taken.
+    const std::string datagram = listener.ReceiveWaiting(over ? 0 : time.WaitMs(kReceiveWaitMs));
+    const int code = listener.ErrorCode();
+    if (code == 0) HandleReply(datagram, listener.PeerAddress(), time);
+    if (over) {
+      if (code != 0 && code != kNothingDelivered) break;
+      ++drained;
+      continue;
+    }
+    if (code != 0) SleepMs(time.WaitMs(kEmptyPassPauseMs));
+    if (time.ReQueryDue()) {
+      SendDiscoveryQuery(kReQuery);
+      time.reQueried = true;
+    }
+  }
+}
+
+}  // namespace
+
+void SendDiscoveryQuery(std::string_view payload) {
+  std::string remaining = SourceAddressSelection();
+  std::string entry;
+  const bool bound = SendersBindToEntry();
+  while (TakeSourceEntry(remaining, entry)) {
+    {
+      TUDPBlockSocket sender;
+      PrepareSender(sender, entry, bound);
+      if (sender.ErrorCode() != 0) {
+        WriteLine("!Sender failed with error code: " + std::to_string(sender.ErrorCode()) + " : " +
+                  sender.GetErrorDescEx());
+      } else {
+        if (Settings.Verbose) WriteLine("Sender started at: " + entry);
+        sender.SendText(payload);
+        sender.CloseEndpoint();
+      }
+    }
+    if (Settings.Verbose) WriteLine("Sender stopped");
+  }
+}
+
+void DiscoverPowerSupplies(std::int64_t listenMs) {
+  ClearDeviceList(DeviceList);
+  {
+    TUDPBlockSocket listener;
+    listener.ReserveReceiveRoom(kBurstReplies, kFullReplyBytes);
+    const std::string port = std::to_string(Settings.ServerPort);
+    listener.BindTo("0.0.0.0", port);
+    if (listener.ErrorCode() != 0) {
+      WriteLine("!Bind failed with error code: " + std::to_string(listener.ErrorCode()) + " : " +
+                listener.GetErrorDescEx());
+    } else {
+      if (Settings.Verbose) WriteLine("Listener started at UDP port " + port);
+      Listen(listener, listenMs);
+      listener.CloseEndpoint();
+    }
+  }
+  if (DeviceList.Count == 0) WriteLine(" No Power Supply found.");
+  if (Settings.Verbose) WriteLine("Listener stopped");
+}

@@ -2,6 +2,13 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
-// Broadcasts the query, listens for listenMs and prints one block per supply.
+// Binds the listener, broadcasts the query, listens for listenMs
+// (re-querying once half-way) and prints one block per new supply; with
+// /a or /s it also talks to each new supply over TCP.
 void DiscoverPowerSupplies(std::int64_t listenMs);
+
+// Sends payload as one datagram from every source entry to the /bca
+// address and /cport port.
+void SendDiscoveryQuery(std::string_view payload);

@@ -1,6 +1,6 @@
 // The pieces every discovery and configuration run shares: the source
-// addresses and their walk, the sender set-up, the device list and the
-// clean-up of raw datagrams.
+// addresses and their walk, and the device list. (The sender set-up is
+// seen from the receiving side in the end-to-end tests.)
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,15 +8,10 @@
 
 #include "app/settings.h"
 #include "discovery/device_list.h"
-#include "discovery/device_reply.h"
 #include "discovery/local_addresses.h"
 #include "discovery/source_addresses.h"
-#include "net/block_socket.h"
-#include "net/platform.h"
 
 namespace {
-
-using namespace std::string_literals;
 
 std::vector<std::string> Walk(std::string selection) {
   std::vector<std::string> entries;
@@ -70,64 +65,6 @@ TEST(SourceAddresses, SelectionFollowsBadAndB) {
   Settings = SettingsRecord{};
 }
 
-// A plain OS socket on 127.0.0.1 with a port the system picks.
-struct PlainUdp {
-  PlainUdp() {
-    handle = open_socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(handle, reinterpret_cast<sockaddr *>(&local), sizeof local);
-    socklen_type length = sizeof local;
-    ::getsockname(handle, reinterpret_cast<sockaddr *>(&local), &length);
-    port = ntohs(local.sin_port);
-  }
-  ~PlainUdp() { close_socket(handle); }
-  socket_t handle;
-  int port;
-};
-
-// The sender set-up, seen from a receiver: a bound sender leaves from its
-// entry and the /sport port, an unbound one from a port the system picks.
-TEST(SourceAddresses, SenderLeavesFromEntryAndListeningPortWhenBound) {
-  PlainUdp receiver;
-  for (const bool bound : {true, false}) {
-    int listeningPort;
-    {
-      PlainUdp probe;  // a port free a moment ago
-      listeningPort = probe.port;
-    }
-    Settings = SettingsRecord{};
-    Settings.BroadcastAddress = 0x7F000001u;
-    Settings.ClientPort = receiver.port;
-    Settings.ServerPort = listeningPort;
-    TUDPBlockSocket sender;
-    PrepareSender(sender, "127.0.0.1", bound);
-    ASSERT_EQ(sender.ErrorCode(), 0) << bound;
-    sender.SendText("q");
-    ASSERT_EQ(wait_readable(receiver.handle, 2000), 1) << bound;
-    char byte = 0;
-    sockaddr_in source{};
-    socklen_type length = sizeof source;
-    ASSERT_EQ(receive_datagram(receiver.handle, &byte, 1, reinterpret_cast<sockaddr *>(&source), &length), 1);
-    EXPECT_EQ(byte, 'q');
-    EXPECT_EQ(ntohl(source.sin_addr.s_addr), 0x7F000001u);
-    EXPECT_EQ(ntohs(source.sin_port) == listeningPort, bound);
-  }
-  Settings = SettingsRecord{};
-}
-
-TEST(SourceAddresses, FailedDestinationIsReported) {
-  for (const bool bound : {true, false}) {
-    Settings = SettingsRecord{};
-    Settings.ClientPort = -9;  // no such port: the destination does not resolve
-    TUDPBlockSocket sender;
-    PrepareSender(sender, "127.0.0.1", bound);
-    EXPECT_NE(sender.ErrorCode(), 0) << bound;
-  }
-  Settings = SettingsRecord{};
-}
-
 TEST(DeviceList, CountStopsAt250AndSlot250TakesEachFurtherDevice) {
   DeviceListRecord list;
   list.Slots[7] = "stale";
@@ -144,16 +81,6 @@ TEST(DeviceList, CountStopsAt250AndSlot250TakesEachFurtherDevice) {
   EXPECT_EQ(list.Count, 250);
   LimitDeviceCount(list);
   EXPECT_EQ(list.Count, 250);
-}
-
-TEST(DeviceReply, SanitizeControlCharsBlanksSevenBytesOnly) {
-  std::string every;
-  for (int b = 0; b < 256; ++b) every.push_back(static_cast<char>(b));
-  std::string expected = every;
-  for (const int b : {0x00, 0x07, 0x08, 0x09, 0x0A, 0x0D, 0x1A}) expected[static_cast<std::size_t>(b)] = ' ';
-  EXPECT_EQ(SanitizeControlChars(every), expected);
-  EXPECT_EQ(SanitizeControlChars(""), "");
-  EXPECT_EQ(SanitizeControlChars("\r\n\0ok\x1b"s), "   ok\x1b");
 }
 
 }  // namespace

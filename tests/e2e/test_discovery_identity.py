@@ -1,0 +1,73 @@
+"""/a asks each new supply for its identity over TCP, in one of two forms by the
+length of its reply; /s sends it the /cmd text. Both go to the address the reply
+came from, never to the address inside it."""
+import unittest
+
+from supply_support import QUERY, Supply, SupplyCase, lines_of, psulan
+
+INTERFACE_QUERY = b"*idn?;system:interface:type all?"
+
+
+def reply_of(mac, length):
+    """A reply with IP 10.0.0.5 inside it (no supply listens there)."""
+    body = (mac + bytes([10, 0, 0, 5, 255, 255, 255, 0, 10, 0, 0, 1]) + b"SERIAL%06d" % mac[5] + b"-"
+            + b"pud".ljust(72, b"\0") + b"tail" + b"\x01")
+    return (body + b"+" * 200)[:length]
+
+
+def block(n, state):
+    return (b"\r\nSerial Number: SERIAL%06d\r\nMAC Address:   02-00-00-00-00-0%d\r\n"
+            b"IP Address:    010.000.000.005%s\r\nSubnet mask:   255.255.255.000\r\n"
+            b"Gateway:       010.000.000.001\r\nPUD:  [pud]") % (n, n, state)
+
+
+class Identity(SupplyCase):
+    def supply(self, n, length, **options):
+        mac = bytes([2, 0, 0, 0, 0, n])
+        return Supply(mac, "127.0.1.%d" % n, reply=reply_of(mac, length), answers={QUERY},
+                      delay=0.005 * n, **options)
+
+    def test_idn_or_interface_query_by_reply_length(self):
+        supplies = [
+            self.supply(1, 105, idn=b"RI,PSU-105,1"),
+            self.supply(2, 107, idn=b"RI,PSU-107,2"),
+            self.supply(3, 108, idn=b"RI,PSU-108,3", interfaces=b"LAN\r\nUSB\nGPIB"),
+            self.supply(4, 108, tcp=False),
+        ]
+        fake = self.supplies(supplies)
+        run = psulan(["/a", "/f"])
+        self.assertEqual(run.code, 0)
+        self.assertEqual(run.out, lines_of(
+            b"Message too short...", b"IDN:  [RI,PSU-105,1]",
+            block(2, b" - Static"), b"IDN:  [RI,PSU-107,2]",
+            block(3, b" - DHCP"), b"IdnIf:[RI,PSU-108,3;LAN     USB   GPIB]",
+            block(4, b" - DHCP"), b"!TCP connect failed with error code 10061 : Connection refused", b"IdnIf:[]"))
+        self.assertEqual([(c.supply.address, c.text) for c in fake.commands],
+                         [("127.0.1.1", b"*idn?"), ("127.0.1.2", b"*idn?"), ("127.0.1.3", INTERFACE_QUERY)])
+
+    def test_s_sends_the_command_and_shows_the_reply_of_a_query(self):
+        queries = {b"syst:err?": b"0,\"No error\"\n", b"?syst": b"never shown\n"}
+        cases = [
+            ("syst:err?", [b"Recv: [0,\"No error\"]"]),
+            ("outp 1", []),
+            ("?syst", []),
+        ]
+        fake = self.supplies([self.supply(1, 108, queries=queries), self.supply(2, 106, queries=queries)])
+        for command, shown in cases:
+            with self.subTest(command=command):
+                sent = len(fake.commands)
+                run = psulan(["/s", "/cmd", command, "/f"])
+                self.assertEqual(run.out, lines_of(block(1, b" - DHCP"), *shown,
+                                                   block(2, b" - DHCP not supported!"), *shown))
+                self.assertEqual([(c.supply.address, c.text) for c in fake.commands[sent:]],
+                                 [("127.0.1.1", command.encode()), ("127.0.1.2", command.encode())])
+
+    def test_a_and_s_together_ask_first_then_send(self):
+        fake = self.supplies([self.supply(1, 107, idn=b"RI,1", queries={b"meas:volt?": b"5.00\n"})])
+        run = psulan(["/a", "/s", "/cmd", "meas:volt?", "/f"])
+        self.assertEqual(run.out, lines_of(block(1, b" - Static"), b"IDN:  [RI,1]", b"Recv: [5.00]"))
+        self.assertEqual([c.text for c in fake.commands], [b"*idn?", b"meas:volt?"])
+
+
+if __name__ == "__main__":
+    unittest.main()
