@@ -28,19 +28,6 @@ class LineBytes(CommandFileCase):
                 self.assertEqual((run.code, run.out), (0, b""))
                 self.assertEqual(ended(fake, count)[count - 1].data, sent)
 
-    def test_hex_file_bytes(self):
-        fake = self.serve(Scpi())
-        cases = [
-            (b"00FF 7f80\r\n0D0A", b"\x00\xff\x7f\x80\r\n"),
-            (b"01 2\n3 04\n", b"\x01\x30"),                     # an odd last digit is dropped
-            (b"0102zz03\n\xff\x00\n", b"\x01\x02"),             # conversion stops at a non-hex pair
-        ]
-        for count, (data, sent) in enumerate(cases, start=1):
-            with self.subTest(data=data):
-                run = psulan(target(fake) + ["/waitp", "0", "/f", "/hfl", self.command_file(data)])
-                self.assertEqual(run.code, 0)
-                self.assertEqual(ended(fake, count)[count - 1].data, sent)
-
 
 if __name__ == "__main__":
     unittest.main()

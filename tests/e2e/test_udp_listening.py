@@ -5,7 +5,7 @@ import time
 import unittest
 
 import psulan_run
-from udp_support import EOL, UDP_PORT, WINDOW, Datagrams, Reply, UdpCase, hold_port, psulan
+from udp_support import EOL, SLACK, UDP_PORT, WINDOW, Datagrams, Reply, UdpCase, hold_port, psulan
 
 
 class ReplyPaths(UdpCase):
@@ -48,7 +48,8 @@ class ReplyPaths(UdpCase):
         run = self.udp(["/cmd", "go"], fake)
         self.assertEqual((run.code, run.out), (0, b"after" + EOL + largest + EOL))
 
-    def test_datagrams_without_commands(self):
+    def test_without_commands_listens_one_window(self):
+        started = time.monotonic()
         process = psulan_run.start(["/u"])
         time.sleep(0.7)
         sender = hold_port(0, "127.0.0.1")
@@ -57,6 +58,8 @@ class ReplyPaths(UdpCase):
         out, _ = process.communicate(timeout=20)
         self.assertEqual(process.returncode, 0)
         self.assertTrue(out.endswith(EOL + b"unasked" + EOL), out)
+        # The window, 50 ms for the datagram, and the start of the program.
+        self.assertDuration(time.monotonic() - started, WINDOW + 0.050, slack=SLACK + 0.3)
 
 
 class ListeningPort(UdpCase):

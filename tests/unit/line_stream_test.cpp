@@ -74,16 +74,6 @@ TEST(LineStream, LineEndsAndBytes) {
   }
 }
 
-TEST(LineStream, ReadsOnePieceAhead) {
-  // A large input is never held whole: only the piece at hand.
-  const std::string bytes(1 << 20, 'x');
-  LineStream stream = MemoryStream(bytes + "\n" + bytes, 4096, 1 << 20);
-  std::string line;
-  ASSERT_TRUE(ReadStreamLine(stream, line));
-  EXPECT_EQ(line.size(), bytes.size());
-  EXPECT_LE(stream.Piece.size(), 4096u);
-}
-
 TEST(LineStream, ReadErrorMidway) {
   const struct {
     std::size_t failAt;

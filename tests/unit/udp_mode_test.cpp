@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <string>
 #include <vector>
 
 #include "net/udp_mode.h"
@@ -43,22 +42,6 @@ TEST(UdpWindow, EndsAWindowAfterTheLastCommandPlusPausesAndDatagrams) {
     EXPECT_TRUE(WindowOpen(window, c.end - 1)) << c.name;
     EXPECT_FALSE(WindowOpen(window, c.end)) << c.name;
   }
-}
-
-TEST(UdpCommandFields, FromTheFirstFieldToTheFirstEmptyOne) {
-  const struct {
-    std::string command;
-    std::vector<std::string> fields;
-  } cases[] = {
-      {"initnet;*IDN?;disconnect", {"initnet", "*IDN?", "disconnect"}},
-      {"a; ;b", {"a", " ", "b"}},
-      {"a;;b", {"a"}},
-      {";a", {}},
-      {"a;", {"a"}},
-      {" a", {" a"}},
-      {"", {}},
-  };
-  for (const auto &c : cases) EXPECT_EQ(UdpCommandFields(c.command), c.fields) << c.command;
 }
 
 }  // namespace
