@@ -275,7 +275,17 @@ class Connection:
 # ---------------------------------------------------------------- TCP transport
 
 
-class FakeInstrument:
+class _Served:
+    """Transports are context managers: start() on entry, stop() on exit."""
+
+    def __enter__(self):
+        return self.start()
+
+    def __exit__(self, *exc):
+        self.stop()
+
+
+class FakeInstrument(_Served):
     """Serves a personality over TCP on host:port (port 0 picks a free one).
 
     on_accept: None, "close" (close at once, no data read) or "reset".
@@ -319,12 +329,6 @@ class FakeInstrument:
             pass
         for thread in self._threads:
             thread.join(2.0)
-
-    def __enter__(self):
-        return self.start()
-
-    def __exit__(self, *exc):
-        self.stop()
 
     # queries for tests
     def received(self):
@@ -485,7 +489,7 @@ def _udp_socket_in(netns):
     return made["socket"]
 
 
-class FakeUdpInstrument:
+class FakeUdpInstrument(_Served):
     """Serves a personality over UDP on host:port (port 0 picks a free one).
 
     Every datagram is recorded (`datagrams`). Each Reply segment goes out as
@@ -524,12 +528,6 @@ class FakeUdpInstrument:
         self._socket.close()
         os.close(self._wake_read)
         os.close(self._wake_write)
-
-    def __enter__(self):
-        return self.start()
-
-    def __exit__(self, *exc):
-        self.stop()
 
     def received(self):
         """The bytes of every datagram so far, in arrival order."""
