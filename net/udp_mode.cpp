@@ -1,4 +1,188 @@
+// The UDP command mode: a listener for the whole run, a fresh sender per
+// command, and one loop in which sending and listening take turns.
 #include "net/udp_mode.h"
 
-// Not built yet: the UDP command mode comes with its own change.
-void RunUdpCommandMode(std::int64_t) {}
+#include <algorithm>
+#include <string>
+
+#include "app/parser.h"
+#include "app/settings.h"
+#include "net/block_socket.h"
+#include "platform/platform.h"
+#include "session/codecs.h"
+#include "session/command_file_lines.h"
+#include "session/presentation.h"
+#include "session/tcp_session.h"
+
+namespace {
+
+constexpr int kReplyWaitMs = 50;         // the sender's wait for a direct reply
+constexpr int kListenWaitMs = 50;        // one listening step
+constexpr int kPassPauseMs = 3;          // after each pass of the loop
+constexpr int kDatagramExtendsMs = 50;   // each received datagram lengthens the window
+constexpr int kEmptyLinePauseMs = 1000;  // an empty file line
+constexpr int kSpaceFieldPauseMs = 500;  // a ";" field of one space
+constexpr int kAfterFieldMs = 300;       // after each ";" field sent
+
+bool EchoOn() { return !Settings.BriefOutput; }
+
+// What is left to send: the lines of the command file, or the command's
+// fields (split mode), or the command itself (single mode).
+struct UdpSending {
+  CommandFileLines *File = nullptr;
+  bool Split = false;
+  std::vector<std::string> Fields;
+  std::size_t Next = 0;
+};
+
+bool MoreToSend(UdpSending &sending) {
+  if (sending.File != nullptr) return !CommandFileAtEnd(*sending.File);
+  return sending.Next < sending.Fields.size();
+}
+
+// Sends one command and starts the window afresh from that moment.
+void SendCommand(const std::string &command, UdpWindow &window) {
+  const std::uint64_t sentAt = TickCountMs();
+  SendUdpCommand(command);
+  RestartWindow(window, sentAt);
+}
+
+void Pause(int ms, UdpWindow &window) {
+  SleepMs(ms);
+  ExtendWindow(window, ms);
+}
+
+void SendFileLine(CommandFileLines &file, UdpWindow &window) {
+  const std::string line = NextCommandFileLine(file);
+  if (line.empty()) {
+    if (EchoOn()) WriteLine(" Wait 1 s");
+    Pause(kEmptyLinePauseMs, window);
+    return;
+  }
+  if (EchoOn()) WriteLine("[" + line + "]" + TimestampSuffix());
+  SendCommand(line, window);
+}
+
+void SendField(const std::string &field, UdpWindow &window) {
+  if (field == " ") {
+    if (EchoOn()) WriteLine("[ wait 500 ms ]");
+    Pause(kSpaceFieldPauseMs, window);
+    return;
+  }
+  if (EchoOn()) WriteLine("[" + field + "]" + TimestampSuffix());
+  SendCommand(field, window);
+  Pause(kAfterFieldMs, window);
+}
+
+void SendingStep(UdpSending &sending, UdpWindow &window) {
+  if (sending.File != nullptr) {
+    SendFileLine(*sending.File, window);
+  } else if (sending.Split) {
+    SendField(sending.Fields[sending.Next++], window);
+  } else {
+    SendCommand(sending.Fields[sending.Next++], window);
+  }
+}
+
+void ListeningStep(TUDPBlockSocket &listener, UdpWindow &window) {
+  const std::string data = listener.ReceiveWaiting(kListenWaitMs);
+  if (listener.ErrorCode() != 0) return;
+  ExtendWindow(window, kDatagramExtendsMs);
+  for (const std::string &line : ReceivedDatagramLines(listener.PeerAddress(), data, Settings.Verbose)) {
+    WriteLine(line);
+  }
+}
+
+void SendAndListen(TUDPBlockSocket &listener, UdpSending &sending, std::int64_t windowMs) {
+  if (Settings.Verbose) WriteLine("Listener started");
+  UdpWindow window = OpenUdpWindow(TickCountMs(), windowMs);
+  bool more = MoreToSend(sending);
+  while (more || WindowOpen(window, TickCountMs())) {
+    if (more) {
+      SendingStep(sending, window);
+      more = MoreToSend(sending);
+    }
+    ListeningStep(listener, window);
+    SleepMs(kPassPauseMs);
+  }
+}
+
+}  // namespace
+
+UdpWindow OpenUdpWindow(std::uint64_t now, std::int64_t lengthMs) {
+  UdpWindow window;
+  window.LengthMs = lengthMs;
+  window.End = now;
+  ExtendWindow(window, lengthMs);
+  return window;
+}
+
+void RestartWindow(UdpWindow &window, std::uint64_t sentAt) {
+  UdpWindow fresh = OpenUdpWindow(sentAt, window.LengthMs);
+  window.End = std::max(window.End, fresh.End);
+}
+
+void ExtendWindow(UdpWindow &window, std::int64_t ms) {
+  if (ms > 0) window.End += static_cast<std::uint64_t>(ms);
+}
+
+bool WindowOpen(const UdpWindow &window, std::uint64_t now) { return now < window.End; }
+
+std::vector<std::string> UdpCommandFields(std::string_view command) {
+  if (command.empty() || command.front() == ';') return {};
+  return SplitCommandFields(command);
+}
+
+std::vector<std::string> ReceivedDatagramLines(std::string_view source, std::string_view data, bool verbose) {
+  std::vector<std::string> lines;
+  if (verbose) {
+    lines.push_back("Received from: " + std::string(source) + "  Length: " + std::to_string(data.size()));
+  }
+  lines.emplace_back(data);
+  if (verbose) lines.push_back(BytesToHexList(data));
+  return lines;
+}
+
+void SendUdpCommand(std::string_view command) {
+  const std::string address = FormatDottedAddress(Settings.IpAddress);
+  TUDPBlockSocket sender;
+  sender.PrepareHandle();
+  sender.ConnectTo(address, std::to_string(Settings.ClientPort));
+  if (sender.ErrorCode() != 0) {
+    WriteLine("!Sender failed with error code: " + std::to_string(sender.ErrorCode()) + " : " +
+              sender.GetErrorDescEx());
+    return;
+  }
+  if (Settings.Verbose) WriteLine("Sender started at: " + address);
+  sender.SendText(command);
+  const std::string reply = sender.ReceiveWaiting(kReplyWaitMs);
+  if (!reply.empty()) WriteLine("Sender received: " + reply);
+  sender.CloseEndpoint();
+}
+
+void RunUdpCommandMode(std::int64_t windowMs) {
+  // The file is checked before any socket is made.
+  CommandFileLines file;
+  UdpSending sending;
+  if (Settings.FileMode) {
+    OpenCommandFile(file, Settings.FileName);
+    sending.File = &file;
+  } else if (Settings.SplitCommands) {
+    sending.Split = true;
+    sending.Fields = UdpCommandFields(Settings.Command);
+  } else if (!Settings.Command.empty()) {
+    sending.Fields.push_back(Settings.Command);
+  }
+
+  TUDPBlockSocket listener;
+  listener.BindTo("0.0.0.0", std::to_string(Settings.ServerPort));
+  if (listener.ErrorCode() != 0) {
+    WriteLine("!Bind failed with error code: " + std::to_string(listener.ErrorCode()) + " : " +
+              listener.GetErrorDescEx());
+  } else {
+    SendAndListen(listener, sending, windowMs);
+    listener.CloseEndpoint();
+  }
+  if (Settings.FileMode) CloseCommandFile(file);
+  if (Settings.Verbose) WriteLine("Listener stopped");
+}

@@ -12,10 +12,13 @@
 // After windows.h, which it needs.
 #include <mmsystem.h>
 #else
+#include <fcntl.h>
 #include <langinfo.h>
 #include <locale.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <time.h>
+#include <unistd.h>
 #endif
 
 #ifdef _WIN32
@@ -219,6 +222,112 @@ bool ReadInputLine(std::string &line) {
   }
   return any;
 }
+
+#ifdef _WIN32
+
+namespace {
+HANDLE HandleOf(const InputFile &file) { return reinterpret_cast<HANDLE>(file.Handle); }
+}  // namespace
+
+bool FileExists(const std::string &name) {
+  if (GetFileAttributesA(name.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+  switch (GetLastError()) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_PATHNAME:
+      return false;
+    default:
+      return true;
+  }
+}
+
+bool OpenInputFile(const std::string &name, InputFile &file, int &error) {
+  HANDLE handle = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    error = static_cast<int>(GetLastError());
+    return false;
+  }
+  // Windows itself refuses a directory here; some layers beneath it do not.
+  BY_HANDLE_FILE_INFORMATION information;
+  if (GetFileInformationByHandle(handle, &information) &&
+      (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    CloseHandle(handle);
+    error = ERROR_ACCESS_DENIED;
+    return false;
+  }
+  file.Handle = reinterpret_cast<std::intptr_t>(handle);
+  return true;
+}
+
+long ReadInputFile(InputFile &file, char *buffer, std::size_t size, int &error) {
+  DWORD count = 0;
+  const DWORD wanted = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
+  if (!ReadFile(HandleOf(file), buffer, wanted, &count, nullptr)) {
+    const DWORD code = GetLastError();
+    if (code == ERROR_BROKEN_PIPE || code == ERROR_HANDLE_EOF) return 0;  // the writer has gone: the end
+    error = static_cast<int>(code);
+    return -1;
+  }
+  return static_cast<long>(count);
+}
+
+void CloseInputFile(InputFile &file) {
+  if (file.Handle == -1) return;
+  CloseHandle(HandleOf(file));
+  file.Handle = -1;
+}
+
+#else
+
+bool FileExists(const std::string &name) {
+  struct stat information;
+  if (stat(name.c_str(), &information) == 0) return true;
+  return errno != ENOENT && errno != ENOTDIR;
+}
+
+bool OpenInputFile(const std::string &name, InputFile &file, int &error) {
+  int descriptor;
+  do {
+    descriptor = open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  } while (descriptor < 0 && errno == EINTR);
+  if (descriptor < 0) {
+    error = errno;
+    return false;
+  }
+  // open() gives a directory a descriptor, but it holds no lines to read.
+  struct stat information;
+  if (fstat(descriptor, &information) == 0 && S_ISDIR(information.st_mode)) {
+    close(descriptor);
+    error = EISDIR;
+    return false;
+  }
+  file.Handle = descriptor;
+  return true;
+}
+
+long ReadInputFile(InputFile &file, char *buffer, std::size_t size, int &error) {
+  ssize_t count;
+  do {
+    count = read(static_cast<int>(file.Handle), buffer, size);
+  } while (count < 0 && errno == EINTR);
+  if (count < 0) {
+    error = errno;
+    return -1;
+  }
+  return static_cast<long>(count);
+}
+
+void CloseInputFile(InputFile &file) {
+  if (file.Handle == -1) return;
+  close(static_cast<int>(file.Handle));
+  file.Handle = -1;
+}
+
+#endif
 
 std::string FileErrorText(int code) {
 #ifdef _WIN32

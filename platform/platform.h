@@ -2,6 +2,7 @@
 // operating system it runs on. Everything here is plain procedures.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -49,5 +50,22 @@ void WriteLine(std::string_view text);  // text followed by kLineEnd
 // Standard input: reads one line; false when input is closed or at its end.
 bool ReadInputLine(std::string &line);
 
-// The operating system's message text for a file-open error code.
+// Files read as a stream of bytes, never whole. Error codes are the
+// system's own (errno; GetLastError() on Windows), for FileErrorText.
+struct InputFile {
+  std::intptr_t Handle = -1;  // -1: not open
+};
+// False only when the system says that nothing of that name exists; a name
+// it cannot look up for other reasons counts as existing, so that opening
+// it reports why.
+bool FileExists(const std::string &name);
+// Opens name for reading. A directory cannot be opened as a file: false
+// with the system's code for that (EISDIR; ERROR_ACCESS_DENIED on Windows).
+bool OpenInputFile(const std::string &name, InputFile &file, int &error);
+// Reads up to size bytes: the count, 0 at the end, -1 on failure (error set).
+long ReadInputFile(InputFile &file, char *buffer, std::size_t size, int &error);
+void CloseInputFile(InputFile &file);
+
+// The operating system's message text for a file error code, without a
+// trailing line break.
 std::string FileErrorText(int code);

@@ -1,4 +1,128 @@
+// The command-file session: the lines of a file over one TCP connection.
 #include "session/command_file.h"
 
-// Not built yet: the command-file session comes with its own change.
-void RunCommandFile(const std::string &, const std::string &, int) {}
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "app/settings.h"
+#include "net/block_socket.h"
+#include "platform/platform.h"
+#include "session/codecs.h"
+#include "session/command_file_lines.h"
+#include "session/presentation.h"
+#include "session/tcp_session.h"
+
+namespace {
+
+constexpr int kTimeoutCode = 10060;
+constexpr int kErrorQueryLevel = 2;  // /vv
+const char kErrorQuery[] = "syst:err?";
+
+bool EchoOn() { return !Settings.BriefOutput; }
+
+// The verbose-only line of a receive that brought nothing.
+void PrintReceiveFailure(int code, const std::string &description) {
+  if (!Settings.Verbose) return;
+  if (code == kTimeoutCode) {
+    WriteLine("Response Timeout!" + TimestampSuffix());
+  } else {
+    WriteLine("Recv error: " + std::to_string(code) + " " + description + TimestampSuffix());
+  }
+}
+
+// Sends the bytes of a /hfl line and prints the one reply piece that comes
+// within the first wait, decoded; no reply is "No Data".
+void SendBinaryLine(TTCPBlockSocket &socket, std::string_view address, const std::string &line) {
+  if (Settings.Verbose) WriteLine(TcpForLine(address, line, true));
+  socket.SendText(line);
+  const std::string reply = socket.ReceiveWaiting(FirstWaitMs(true, Settings.ResponseTimeoutMs, line));
+  WriteLine(BinaryReplyLine(reply, line));
+}
+
+void SendTextLine(TTCPBlockSocket &socket, std::string_view address, const std::string &line) {
+  if (Settings.Verbose) WriteLine(TcpForLine(address, line, false));
+  socket.SendText(line + Settings.LineTerminator);
+}
+
+// A line whose first "?" stands at the third character or later.
+bool IsQuery(std::string_view line) {
+  const std::size_t mark = line.find('?');
+  return mark != std::string_view::npos && mark >= 2;
+}
+
+// The whole reply of a query, with the full response time-out.
+void ReadQueryReply(TTCPBlockSocket &socket, const std::string &line) {
+  CollectedReply collected = CollectReply(socket, Settings.ResponseTimeoutMs, 0);
+  if (collected.FirstError != 0) {
+    PrintReceiveFailure(collected.FirstError, collected.FirstErrorText);
+    return;
+  }
+  WriteLine(TextReplyLine(TransformReply(collected.Data), line));
+}
+
+// "syst:err?" after a line; its reply line shows the file line.
+void AskForErrors(TTCPBlockSocket &socket, const std::string &line) {
+  socket.SendText(kErrorQuery + Settings.LineTerminator);
+  const std::string reply = socket.ReceiveWaiting(Settings.ResponseTimeoutMs);
+  if (socket.ErrorCode() != 0) {
+    PrintReceiveFailure(socket.ErrorCode(), socket.GetErrorDescEx());
+    return;
+  }
+  WriteLine(TextReplyLine(TransformReply(reply), line));
+}
+
+void SendLine(TTCPBlockSocket &socket, std::string_view address, std::string line, int verbosityLevel) {
+  if (Settings.EscapeTranslation) line = TranslateEscapes(line);
+  if (Settings.HexMode) {
+    std::string digits;
+    for (char c : line)
+      if (c != ' ') digits.push_back(c);
+    line = HexToBytes(digits);
+  }
+  if (line.empty()) {
+    if (EchoOn()) WriteLine(" Wait " + std::to_string(Settings.PauseDelayMs) + " ms");
+    SleepMs(Settings.PauseDelayMs);
+    return;
+  }
+  if (Settings.HexMode) {
+    SendBinaryLine(socket, address, line);
+  } else {
+    SendTextLine(socket, address, line);
+  }
+  SleepMs(Settings.LineDelayMs);
+  if (IsQuery(line)) ReadQueryReply(socket, line);
+  if (verbosityLevel >= kErrorQueryLevel) AskForErrors(socket, line);
+}
+
+// Every line of the file, an empty file being one empty line.
+void SendLines(TTCPBlockSocket &socket, std::string_view address, CommandFileLines &file, int verbosityLevel) {
+  do {
+    SendLine(socket, address, NextCommandFileLine(file), verbosityLevel);
+  } while (!CommandFileAtEnd(file));
+}
+
+}  // namespace
+
+void RunCommandFile(const std::string &address, const std::string &fileName, int verbosityLevel) {
+  CommandFileLines file;
+  OpenCommandFile(file, fileName);
+
+  if (!SessionSocket) {
+    if (Settings.Verbose) WriteLine("TCP Create");
+    SessionSocket = std::make_unique<TTCPBlockSocket>();
+  }
+  TTCPBlockSocket &socket = *SessionSocket;
+  socket.PrepareHandle();
+  socket.ConnectTo(address, std::to_string(Settings.TcpPort));
+  if (socket.ErrorCode() != 0) {
+    WriteLine("!TCP failed with error code " + std::to_string(socket.ErrorCode()) + " : " + socket.GetErrorDescEx());
+  } else {
+    if (Settings.ResolveHostName) PrintResolvedHostName(socket, address);
+    SendLines(socket, address, file, verbosityLevel);
+    socket.CloseEndpoint();
+  }
+  SessionSocket.reset();
+  if (Settings.Verbose) WriteLine("TCP Stopped" + TimestampSuffix());
+  CloseCommandFile(file);
+}

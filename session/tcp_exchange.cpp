@@ -53,6 +53,18 @@ CollectedReply CollectReply(TTCPBlockSocket &socket, int firstWaitMs, int pieceP
   return collected;
 }
 
+std::string TcpForLine(std::string_view address, std::string_view command, bool binary) {
+  std::string line = "TCP for: ";
+  line.append(address);
+  line.push_back(' ');
+  if (binary) {
+    line.append(BytesToHexList(command));
+  } else {
+    line.append(command);
+  }
+  return line;
+}
+
 void PrintResolvedHostName(TTCPBlockSocket &socket, std::string_view address) {
   std::string head = "Resolving name from: ";
   head.append(address);
@@ -78,17 +90,7 @@ TcpExchangeResult TcpRequest(std::string_view address, std::string_view command)
     return result;
   }
 
-  if (Settings.Verbose) {
-    std::string line = "TCP for: ";
-    line.append(address);
-    line.push_back(' ');
-    if (binary) {
-      line.append(BytesToHexList(command));
-    } else {
-      line.append(command);
-    }
-    WriteLine(line);
-  }
+  if (Settings.Verbose) WriteLine(TcpForLine(address, command, binary));
   if (Settings.ResolveHostName) PrintResolvedHostName(socket, address);
 
   if (binary) {

@@ -48,6 +48,10 @@ struct CollectedReply {
 };
 CollectedReply CollectReply(TTCPBlockSocket &socket, int firstWaitMs, int piecePauseMs);
 
+// The verbose line of a command about to go out: "TCP for: " + address +
+// " " + the command, as a hex list when binary.
+std::string TcpForLine(std::string_view address, std::string_view command, bool binary);
+
 // The /o line: "Resolving name from: " + address + ", hostname: " + name.
 void PrintResolvedHostName(TTCPBlockSocket &socket, std::string_view address);
 

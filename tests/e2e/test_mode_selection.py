@@ -26,15 +26,16 @@ class ModeSelection(FakeCase):
 
     def test_modes_ahead_of_tcp_commands_take_the_run(self):
         cases = {
-            "command file": ["/cfl", "no-such-command-file.txt"],
-            "udp mode": ["/u"],
-            "teracom": ["/terac"],
-            "send to all supplies": ["/s"],
+            # A missing command file ends the run with exit code 4.
+            "command file": (["/cfl", "no-such-command-file.txt"], 4),
+            "udp mode": (["/u"], 0),
+            "teracom": (["/terac"], 0),
+            "send to all supplies": (["/s"], 0),
         }
-        for name, switches in cases.items():
+        for name, (switches, code) in cases.items():
             with self.subTest(mode=name):
                 run = psulan(switches + target(self.fake) + ["/cmd", MARK], timeout=30)
-                self.assertEqual(run.code, 0)
+                self.assertEqual(run.code, code)
                 self.assertNotIn(b"seen", run.out)
         self.assertEqual(self.tcp_commands_sent(), b"")
 

@@ -14,13 +14,22 @@ into `Reply` objects (what to send, when, and how the connection ends).
 - `Raw`: one fixed reply to the first bytes of each connection, whatever they
   are (hex commands, garbage answers).
 
-`FakeInstrument(personality)` serves one of them over TCP; a UDP transport can
-drive the same personalities with `feed()` per datagram.
+- `Datagrams`: for UDP, each datagram one whole command (no line end needed);
+  a reply per datagram text, with a default for the rest.
+
+`FakeInstrument(personality)` serves one of them over TCP;
+`FakeUdpInstrument(personality)` over UDP, with `feed()` per datagram: it
+records every datagram with its arrival time and source, and sends each reply
+segment as one datagram, after its delay, back to the source port or to a
+given port of the source address (a listening port).
 
 Standalone:  python3 fake_instrument.py [--port N] [--modbus] [CMD=REPLY ...]
 """
 import argparse
 import collections
+import ctypes
+import heapq
+import os
 import select
 import socket
 import struct
@@ -204,6 +213,21 @@ class Modbus:
         return exception(1)
 
 
+class Datagrams:
+    """Each datagram is one command, as it stands; `replies` maps its bytes
+    to a Reply, `default` answers the rest (by default nothing)."""
+
+    def __init__(self, replies=None, default=None):
+        self.replies = {Scpi._key(k): v for k, v in (replies or {}).items()}
+        self.default = default if default is not None else Reply.never()
+
+    def new_state(self):
+        return {}
+
+    def feed(self, state, data):
+        return [self.replies.get(bytes(data), self.default)]
+
+
 class Scripted:
     """Wraps a personality: connection n (0-based, in accept order) answers
     its requests with script[n] when present, else as the inner one does."""
@@ -251,7 +275,17 @@ class Connection:
 # ---------------------------------------------------------------- TCP transport
 
 
-class FakeInstrument:
+class _Served:
+    """Transports are context managers: start() on entry, stop() on exit."""
+
+    def __enter__(self):
+        return self.start()
+
+    def __exit__(self, *exc):
+        self.stop()
+
+
+class FakeInstrument(_Served):
     """Serves a personality over TCP on host:port (port 0 picks a free one).
 
     on_accept: None, "close" (close at once, no data read) or "reset".
@@ -295,12 +329,6 @@ class FakeInstrument:
             pass
         for thread in self._threads:
             thread.join(2.0)
-
-    def __enter__(self):
-        return self.start()
-
-    def __exit__(self, *exc):
-        self.stop()
 
     # queries for tests
     def received(self):
@@ -410,6 +438,144 @@ class FakeInstrument:
                     pending.append((due, segment))
                 if reply.then in ("close", "reset"):
                     pending.append((due, reply.then))
+
+
+# ---------------------------------------------------------------- UDP transport
+
+
+class Datagram:
+    """One received datagram: arrival time (monotonic), bytes, source (host, port)."""
+
+    def __init__(self, at, data, source):
+        self.at = at
+        self.data = data
+        self.source = source
+
+    def __repr__(self):
+        return "Datagram(%r from %s:%d)" % (self.data, self.source[0], self.source[1])
+
+
+CLONE_NEWNET = 0x40000000
+
+
+def _udp_socket_in(netns):
+    """A UDP socket made inside the network namespace file netns (such as
+    /proc/PID/ns/net), or here when netns is None. A thread of its own enters
+    the namespace, so the rest of the process stays where it is; the socket
+    keeps its namespace wherever it is used."""
+    if netns is None:
+        return socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    made = {}
+
+    def enter_and_make():
+        try:
+            libc = ctypes.CDLL(None, use_errno=True)
+            descriptor = os.open(netns, os.O_RDONLY)
+            try:
+                if libc.setns(descriptor, CLONE_NEWNET) != 0:
+                    error = ctypes.get_errno()
+                    raise OSError(error, "setns %s: %s" % (netns, os.strerror(error)))
+            finally:
+                os.close(descriptor)
+            made["socket"] = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+        except BaseException as failure:  # handed to the caller
+            made["error"] = failure
+
+    thread = threading.Thread(target=enter_and_make)
+    thread.start()
+    thread.join()
+    if "error" in made:
+        raise made["error"]
+    return made["socket"]
+
+
+class FakeUdpInstrument(_Served):
+    """Serves a personality over UDP on host:port (port 0 picks a free one).
+
+    Every datagram is recorded (`datagrams`). Each Reply segment goes out as
+    one datagram after its delay (counted from the previous segment, or from
+    the request): to the request's source port when reply_port is None,
+    otherwise to reply_port on the source's address. A segment may be empty.
+    netns: a network namespace file to serve from (another host on a veth link).
+    """
+
+    def __init__(self, personality, host="127.0.0.1", port=0, reply_port=None, netns=None):
+        self.personality = personality
+        self.reply_port = reply_port
+        self.datagrams = []
+        self._lock = threading.Lock()
+        self._changed = threading.Condition(self._lock)
+        self._socket = _udp_socket_in(netns)
+        self._socket.bind((host, port))
+        self.host = host
+        self.port = self._socket.getsockname()[1]
+        self._wake_read, self._wake_write = os.pipe()
+        self._stopping = False
+        self._thread = None
+
+    def start(self):
+        self._thread = threading.Thread(target=self._serve, daemon=True)
+        self._thread.start()
+        return self
+
+    def stop(self):
+        if self._stopping:
+            return
+        self._stopping = True
+        os.write(self._wake_write, b"x")
+        if self._thread is not None:
+            self._thread.join(2.0)
+        self._socket.close()
+        os.close(self._wake_read)
+        os.close(self._wake_write)
+
+    def received(self):
+        """The bytes of every datagram so far, in arrival order."""
+        with self._lock:
+            return [d.data for d in self.datagrams]
+
+    def wait_datagrams(self, count, timeout=10.0):
+        """Waits until count datagrams have arrived; returns all so far."""
+        deadline = time.monotonic() + timeout
+        with self._changed:
+            while len(self.datagrams) < count:
+                left = deadline - time.monotonic()
+                if left <= 0:
+                    raise AssertionError("fake instrument: %d of %d datagrams" % (len(self.datagrams), count))
+                self._changed.wait(left)
+            return list(self.datagrams)
+
+    def _serve(self):
+        state = self.personality.new_state()
+        pending = []   # heap of (due time, order, bytes, destination)
+        order = 0
+        while not self._stopping:
+            now = time.monotonic()
+            while pending and pending[0][0] <= now:
+                _, _, data, destination = heapq.heappop(pending)
+                try:
+                    self._socket.sendto(data, destination)
+                except OSError:
+                    pass  # nobody there: as on a real network, the datagram is lost
+            wait = max(0.0, pending[0][0] - time.monotonic()) if pending else None
+            ready, _, _ = select.select([self._socket, self._wake_read], [], [], wait)
+            if self._socket not in ready:
+                continue
+            try:
+                data, source = self._socket.recvfrom(65536)
+            except OSError:
+                continue  # an error report of an earlier send
+            now = time.monotonic()
+            with self._changed:
+                self.datagrams.append(Datagram(now, data, source))
+                self._changed.notify_all()
+            destination = source if self.reply_port is None else (source[0], self.reply_port)
+            for reply in self.personality.feed(state, data):
+                due = now
+                for delay, segment in reply.segments:
+                    due += delay
+                    heapq.heappush(pending, (due, order, segment, destination))
+                    order += 1
 
 
 # ---------------------------------------------------------------- standalone
