@@ -14,7 +14,7 @@ everything talks to a simulated instrument on 127.0.0.1.
    (the waits above plus 5 ms after each piece of at most 64 KiB; the kernel
    often hands over smaller pieces, so there are more), the program's CPU
    time (the work beyond the pauses) and peak resident memory. Limits: CPU
-   time per MiB about constant (linear), peak RSS under 3 x reply + 8 MiB.
+   time per MiB about constant (linear), peak RSS under 2 x reply + 8 MiB.
 """
 import os
 import statistics
@@ -124,7 +124,7 @@ def large_replies(binary, sizes_mib=(4, 8, 16), repeats=5):
             continue
         floor = PRESCRIBED_S + (size // PIECE) * PIECE_PAUSE_S
         per_mib.append(cpu * 1000 / size_mib)
-        limit_kib = (3 * size + 8 * MIB) // 1024
+        limit_kib = (2 * size + 8 * MIB) // 1024
         print("  %2d MiB reply: %.3f s wall, of which at least %.3f s prescribed pauses (5 ms per piece of "
               "at most 64 KiB); CPU %.1f ms (%.2f ms per MiB); peak RSS %.1f MiB (limit %.1f MiB)"
               % (size_mib, seconds, floor, cpu * 1000, per_mib[-1], rss_kib / 1024, limit_kib / 1024))

@@ -52,6 +52,9 @@ class TBlockSocket {
   TSocketFamily Family = TSocketFamily::Any;
   bool PreferIP4 = true;
   std::int32_t SendMaxChunk = 65536;
+  // TCP: a send that cannot hand the system a single byte for this long (a
+  // peer that has stopped reading) stops with 10060; 0 or less: no limit.
+  std::int32_t SendTimeoutMs = 10000;
 
  protected:
   // socketType: SOCK_STREAM or SOCK_DGRAM.

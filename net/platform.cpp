@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/time.h>
 #include <unistd.h>
 #endif
 
@@ -57,6 +58,8 @@ int close_socket(socket_t s) { return ::closesocket(s); }
 int last_socket_error() { return WSAGetLastError(); }
 
 bool last_call_interrupted() { return WSAGetLastError() == WSAEINTR; }
+
+bool last_send_timed_out() { return WSAGetLastError() == WSAETIMEDOUT; }
 
 bool readable_byte_count(socket_t s, int &count) {
   u_long value = 0;
@@ -128,6 +131,11 @@ void grow_receive_buffer(socket_t s, int bytes) {
   ::setsockopt(s, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char *>(&bytes), sizeof bytes);
 }
 
+int set_send_timeout(socket_t s, int timeoutMs) {
+  const DWORD limit = timeoutMs > 0 ? static_cast<DWORD>(timeoutMs) : 0;
+  return ::setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char *>(&limit), sizeof limit);
+}
+
 #else
 
 bool start_socket_service() { return true; }
@@ -147,6 +155,9 @@ int close_socket(socket_t s) { return ::close(s); }
 int last_socket_error() { return errno; }
 
 bool last_call_interrupted() { return errno == EINTR; }
+
+// A blocking send whose SO_SNDTIMEO ran out before it handed over a byte.
+bool last_send_timed_out() { return errno == EAGAIN || errno == EWOULDBLOCK; }
 
 bool readable_byte_count(socket_t s, int &count) {
   int value = 0;
@@ -206,6 +217,15 @@ void grow_receive_buffer(socket_t s, int bytes) {
 #ifdef SO_RCVBUFFORCE
   ::setsockopt(s, SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes);
 #endif
+}
+
+int set_send_timeout(socket_t s, int timeoutMs) {
+  timeval limit{};
+  if (timeoutMs > 0) {
+    limit.tv_sec = timeoutMs / 1000;
+    limit.tv_usec = (timeoutMs % 1000) * 1000;
+  }
+  return ::setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
 }
 
 #endif

@@ -49,6 +49,8 @@ int close_socket(socket_t s);
 int last_socket_error();
 // True when the last failed call was only interrupted by a signal.
 bool last_call_interrupted();
+// True when the last failed send ran out of its send time-out.
+bool last_send_timed_out();
 
 // Bytes that can be read at once (FIONREAD). False when the query fails.
 bool readable_byte_count(socket_t s, int &count);
@@ -68,6 +70,9 @@ long receive_datagram(socket_t s, char *buffer, std::size_t length, sockaddr *fr
 
 // Integer socket option (SO_BROADCAST, SO_REUSEADDR, ...). 0 or -1.
 int set_socket_option(socket_t s, int level, int name, int value);
+// How long one blocking send may wait for room to hand over bytes
+// (timeoutMs 0: no limit). 0 or -1.
+int set_send_timeout(socket_t s, int timeoutMs);
 
 // Enlarges the receive queue of s to at least bytes; never shrinks it.
 // Linux caps the request at a system limit for unprivileged processes and

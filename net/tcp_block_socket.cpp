@@ -52,6 +52,7 @@ int TTCPBlockSocket::SendBytes(std::string_view data) {
     return 0;
   }
   const std::size_t chunk = SendMaxChunk > 0 ? static_cast<std::size_t>(SendMaxChunk) : 65536;
+  set_send_timeout(state_->handle, SendTimeoutMs > 0 ? SendTimeoutMs : 0);
   std::size_t sent = 0;
   while (sent < data.size()) {
     const std::size_t piece = std::min(chunk, data.size() - sent);
@@ -62,6 +63,7 @@ int TTCPBlockSocket::SendBytes(std::string_view data) {
       if (result < 0) {
         if (last_call_interrupted()) continue;
         RecordSystemError();
+        if (last_send_timed_out()) error_code_ = kErrorTimedOut;
         return static_cast<int>(std::min<std::size_t>(sent + done, 0x7FFFFFFF));
       }
       done += static_cast<std::size_t>(result);

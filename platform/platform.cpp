@@ -30,6 +30,7 @@ const char *const kLineEnd = "\n";
 namespace {
 
 std::vector<std::string> g_arguments;
+SleepHook g_sleepHook = nullptr;
 
 #ifdef _WIN32
 // The system timer ticks every 15.6 ms unless a process asks for more: every
@@ -104,7 +105,13 @@ std::uint64_t TickCountMs() {
 #endif
 }
 
+void SetSleepHook(SleepHook hook) { g_sleepHook = hook; }
+
 void SleepMs(std::int64_t ms) {
+  if (g_sleepHook != nullptr) {
+    g_sleepHook(ms);
+    return;
+  }
   if (ms <= 0) return;
 #ifdef _WIN32
   Sleep(static_cast<DWORD>(ms));
@@ -200,6 +207,15 @@ void WriteText(std::string_view text) {
 }
 
 void WriteLine(std::string_view text) {
+  // A line of ordinary length goes out in one write, so a program stopped
+  // between lines never leaves half of one; a long reply is written as it
+  // stands rather than copied once more only to add its line end.
+  constexpr std::size_t kOneWriteLimit = 65536;
+  if (text.size() > kOneWriteLimit) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    WriteText(kLineEnd);
+    return;
+  }
   std::string line;
   line.reserve(text.size() + 2);
   line.append(text);

@@ -31,6 +31,12 @@ std::uint64_t TickCountMs();
 // Sleep for ms milliseconds; 0 or less returns at once.
 void SleepMs(std::int64_t ms);
 
+// Test seam: while set, SleepMs hands its milliseconds to the hook instead
+// of sleeping (fuzz targets run the parser without its pauses; tests record
+// the pauses of a run). nullptr restores real sleeps.
+using SleepHook = void (*)(std::int64_t ms);
+void SetSleepHook(SleepHook hook);
+
 // Local date and time with milliseconds.
 struct LocalDateTime {
   int year, month, day, hour, minute, second, millisecond;

@@ -4,13 +4,13 @@
 
 namespace {
 
-// Every "," of `text` replaced by `to`.
-std::string ReplaceCommas(const std::string &text, std::string_view to) {
+// Every "," of `text` replaced by CR LF.
+std::string CommasToLineEnds(const std::string &text) {
   std::string result;
-  result.reserve(text.size());
+  result.reserve(text.size() + 64);
   for (char c : text) {
     if (c == ',')
-      result.append(to);
+      result.append("\r\n");
     else
       result.push_back(c);
   }
@@ -19,15 +19,22 @@ std::string ReplaceCommas(const std::string &text, std::string_view to) {
 
 }  // namespace
 
+void TransformReplyInPlace(std::string &reply) {
+  if (!reply.empty() && reply.back() == '\n') reply.pop_back();
+  if (!reply.empty() && reply.back() == '\r') reply.pop_back();
+  if (Settings.CommaToEol && reply.find(',') != std::string::npos) reply = CommasToLineEnds(reply);
+  if (Settings.DecimalComma) {
+    for (char &c : reply) {
+      if (c == ',')
+        c = ';';
+      else if (c == '.')
+        c = ',';
+    }
+  }
+}
+
 std::string TransformReply(std::string_view reply) {
   std::string text(reply);
-  if (!text.empty() && text.back() == '\n') text.pop_back();
-  if (!text.empty() && text.back() == '\r') text.pop_back();
-  if (Settings.CommaToEol) text = ReplaceCommas(text, "\r\n");
-  if (Settings.DecimalComma) {
-    text = ReplaceCommas(text, ";");
-    for (char &c : text)
-      if (c == '.') c = ',';
-  }
+  TransformReplyInPlace(text);
   return text;
 }

@@ -9,6 +9,9 @@
 
 // Strips one line end (LF, then CR), then applies /xc and /xsk.
 std::string TransformReply(std::string_view reply);
+// The same on the reply itself: a large reply is not copied (only /xc,
+// which makes it longer, builds it anew).
+void TransformReplyInPlace(std::string &reply);
 
 // The timestamp that ends an output line for the TimestampFormat setting;
 // "" when no timestamp switch was given.

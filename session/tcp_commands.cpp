@@ -1,4 +1,5 @@
 // The command-line run of /cmd, /hex and /mod: split, repeat, one line each.
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -15,10 +16,15 @@ namespace {
 
 constexpr int kAfterSplitFieldMs = 100;  // pause after each sent /d field
 constexpr int kSplitPauseMs = 500;       // a field of one space
+// The least pause after a repeated pass that sent nothing, whatever /ttime
+// says: such a pass has no exchange to wait on and must not spin.
+constexpr int kIdlePassMinimumMs = 10;
 
 bool EchoOn() { return !Settings.BriefOutput; }
 
-void RunSplitPass(const std::string &address) {
+// One pass over the fields; true when at least one field was sent.
+bool RunSplitPass(const std::string &address) {
+  bool sent = false;
   for (const std::string &field : SplitCommandFields(Settings.Command)) {
     if (field == " ") {
       if (EchoOn()) WriteLine("[ wait 500 ms ]");
@@ -28,7 +34,9 @@ void RunSplitPass(const std::string &address) {
     // Split parts are always shown in text form.
     WriteLine(TextReplyLine(TcpRequest(address, field).Reply, field));
     SleepMs(kAfterSplitFieldMs);
+    sent = true;
   }
+  return sent;
 }
 
 void RunWholePass(const std::string &address) {
@@ -88,7 +96,10 @@ void RunTcpCommands() {
   const std::string address = FormatDottedAddress(Settings.IpAddress);
   do {
     if (Settings.SplitCommands) {
-      RunSplitPass(address);
+      // A pass that sent nothing (";", or only pauses) waits the repeat
+      // delay before the next, as an exchange does.
+      if (!RunSplitPass(address) && Settings.RepeatCommand)
+        SleepMs(std::max(Settings.RepeatDelayMs, kIdlePassMinimumMs));
     } else {
       RunWholePass(address);
     }

@@ -20,6 +20,8 @@ constexpr int kPiecePauseMs = 5;           // pause after each further piece of 
 constexpr int kSettleAfterSendMs = 10;     // pause between send and first receive
 constexpr int kTimeoutCode = 10060;
 
+std::size_t g_replyCeiling = kReplyCeilingBytes;
+
 // Empties the slot when the exchange ends, however it ends.
 struct SlotRelease {
   ~SlotRelease() {
@@ -35,6 +37,8 @@ int FirstWaitMs(bool binary, int responseTimeoutMs, std::string_view command) {
   return command.find('?') != std::string_view::npos ? responseTimeoutMs : kShortFirstWaitMs;
 }
 
+void SetReplyCeiling(std::size_t bytes) { g_replyCeiling = bytes > 0 ? bytes : kReplyCeilingBytes; }
+
 CollectedReply CollectReply(TTCPBlockSocket &socket, int firstWaitMs, int piecePauseMs) {
   CollectedReply collected;
   collected.Data = socket.ReceiveWaiting(firstWaitMs);
@@ -44,12 +48,16 @@ CollectedReply CollectReply(TTCPBlockSocket &socket, int firstWaitMs, int pieceP
     collected.Data.clear();
     return collected;
   }
-  for (;;) {
-    std::string piece = socket.ReceiveWaiting(kQuietEndMs);
-    if (socket.ErrorCode() != 0) break;
-    collected.Data.append(piece);
+  const std::size_t ceiling = g_replyCeiling;
+  while (collected.Data.size() < ceiling) {
+    const std::string piece = socket.ReceiveWaiting(kQuietEndMs);
+    if (socket.ErrorCode() != 0) return collected;
+    collected.Data.append(piece, 0, ceiling - collected.Data.size());
     SleepMs(piecePauseMs);
   }
+  collected.Data.resize(ceiling);
+  collected.Cut = true;
+  if (Settings.Verbose) WriteLine("Reply cut at " + std::to_string(ceiling) + " bytes");
   return collected;
 }
 
@@ -116,8 +124,10 @@ TcpExchangeResult TcpRequest(std::string_view address, std::string_view command)
     }
     result.Reply = "TCP Command Error! " + std::to_string(collected.FirstError);
   } else {
-    result.Reply = TransformReply(collected.Data);
-    result.Raw = std::move(collected.Data);
+    // Text replies are cleaned where they lie: a large one is held once.
+    if (binary) result.Raw = collected.Data;
+    TransformReplyInPlace(collected.Data);
+    result.Reply = std::move(collected.Data);
   }
   socket.CloseEndpoint();
   return result;

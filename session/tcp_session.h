@@ -1,6 +1,7 @@
 // Commands to one instrument over TCP: one exchange per connection.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -13,11 +14,11 @@ extern std::unique_ptr<TTCPBlockSocket> SessionSocket;
 
 // ---- One exchange (tcp_exchange.cpp) ----
 
-// What one exchange gave: the cleaned reply or a status text, the reply
-// bytes as received (what binary views decode: line-end stripping and the
-// comma/dot swaps would corrupt register values), and whether the first
-// receive failed (time-out or error). A failed exchange is shown in text
-// form by its caller; binary mode itself stays as it is.
+// What one exchange gave: the cleaned reply or a status text, in binary
+// mode also the reply bytes as received (what binary views decode: line-end
+// stripping and the comma/dot swaps would corrupt register values), and
+// whether the first receive failed (time-out or error). A failed exchange
+// is shown in text form by its caller; binary mode itself stays as it is.
 struct TcpExchangeResult {
   std::string Reply;
   std::string Raw;
@@ -37,14 +38,25 @@ std::string TcpExchange(std::string_view address, std::string_view command);
 // time-out for a command holding "?", else 100 ms.
 int FirstWaitMs(bool binary, int responseTimeoutMs, std::string_view command);
 
+// The most a reply may hold. A peer that never pauses 50 ms would otherwise
+// be collected until memory runs out: at this size collecting stops, the
+// bytes so far are the reply, and its caller closes the connection.
+inline constexpr std::size_t kReplyCeilingBytes = std::size_t{256} << 20;
+// Test seam: a smaller ceiling for the rest of the process (0 restores
+// kReplyCeilingBytes).
+void SetReplyCeiling(std::size_t bytes);
+
 // A reply as the socket gave it: the first receive waits firstWaitMs, then
 // pieces follow until a 50 ms receive ends with any error, with a pause of
 // piecePauseMs after each piece. FirstError is the first receive's code
-// (0 when it delivered data); Data is empty unless it is 0.
+// (0 when it delivered data); Data is empty unless it is 0. At the ceiling
+// Data holds exactly the ceiling's bytes, Cut is set and, with verbose on,
+// the line "Reply cut at " + ceiling + " bytes" is printed.
 struct CollectedReply {
   std::string Data;
   int FirstError = 0;
   std::string FirstErrorText;
+  bool Cut = false;
 };
 CollectedReply CollectReply(TTCPBlockSocket &socket, int firstWaitMs, int piecePauseMs);
 

@@ -12,6 +12,7 @@
 #include "net/block_socket.h"
 #include "net/platform.h"
 #include "platform/platform.h"
+#include "plain_sockets.h"
 
 namespace {
 
@@ -20,49 +21,6 @@ namespace {
 const std::string kBadName = std::string(64, 'x') + ".invalid";
 
 bool OnWindows() { return std::string(TargetSystemName()).rfind("Win", 0) == 0; }
-
-// A plain OS socket bound to address:port (port 0: the system picks),
-// without address reuse. Closed at the end of the scope.
-class PlainSocket {
- public:
-  PlainSocket(int type, const char *address, int port) {
-    start_socket_service();
-    handle_ = open_socket(AF_INET, type, 0);
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_port = htons(static_cast<unsigned short>(port));
-    inet_pton(AF_INET, address, &local.sin_addr);
-    bound_ = handle_ != invalid_socket &&
-             ::bind(handle_, reinterpret_cast<sockaddr *>(&local), sizeof local) == 0;
-  }
-  ~PlainSocket() { Close(); }
-  PlainSocket(const PlainSocket &) = delete;
-  PlainSocket &operator=(const PlainSocket &) = delete;
-
-  bool Bound() const { return bound_; }
-  socket_t Handle() const { return handle_; }
-  void Close() {
-    if (handle_ != invalid_socket) close_socket(handle_);
-    handle_ = invalid_socket;
-  }
-  int Port() const {
-    sockaddr_in local{};
-    socklen_type length = sizeof local;
-    ::getsockname(handle_, reinterpret_cast<sockaddr *>(&local), &length);
-    return ntohs(local.sin_port);
-  }
-  std::string PortText() const { return std::to_string(Port()); }
-
- private:
-  socket_t handle_ = invalid_socket;
-  bool bound_ = false;
-};
-
-// A port that nothing holds right now.
-std::string FreePort(int type) {
-  PlainSocket probe(type, "0.0.0.0", 0);
-  return probe.PortText();
-}
 
 // A UDP endpoint bound to 127.0.0.1 on a port the system picks; its port.
 std::string BindLoopback(TUDPBlockSocket &endpoint) {
@@ -303,13 +261,6 @@ TEST(UdpSetUp, SetPeerDoesNotOpenAndSendWithoutDestinationFails) {
 
 // ------------------------------------------------------------------------ TCP
 
-// A listening plain TCP socket on 127.0.0.1.
-struct TcpListener {
-  PlainSocket socket{SOCK_STREAM, "127.0.0.1", 0};
-  TcpListener() { ::listen(socket.Handle(), 4); }
-  socket_t Accept() { return ::accept(socket.Handle(), nullptr, nullptr); }
-};
-
 std::string ReadUntilClosed(socket_t handle, std::size_t limit) {
   std::string all;
   char buffer[65536];
@@ -413,6 +364,26 @@ TEST(TcpExchange, LargeSendArrivesWholeInPieces) {
     EXPECT_TRUE(received == data) << chunk << ": " << received.size() << " bytes";
     close_socket(server);
   }
+}
+
+TEST(TcpExchange, SendToAPeerThatNeverReadsStopsAfterItsTimeOut) {
+  TcpListener listener;
+  TTCPBlockSocket client;
+  client.SendTimeoutMs = 300;
+  client.ConnectTo("127.0.0.1", listener.socket.PortText());
+  ASSERT_EQ(client.ErrorCode(), 0);
+  const socket_t server = listener.Accept();  // accepted, never read
+  // Far more than the system buffers of both sides hold.
+  const std::string data(64 << 20, 'x');
+  const auto start = std::chrono::steady_clock::now();
+  const int sent = client.SendText(data);
+  const std::int64_t elapsed = MillisecondsSince(start);
+  EXPECT_EQ(client.ErrorCode(), 10060);
+  EXPECT_LT(sent, static_cast<int>(data.size()));
+  EXPECT_GE(elapsed, 300);
+  EXPECT_LT(elapsed, 3000);
+  client.CloseEndpoint();
+  close_socket(server);
 }
 
 // ---------------------------------------------------------------- Names
