@@ -1,0 +1,70 @@
+// The replies of Teracom modules, handled as Teracom discovery handles a run
+// of them: the fields of each reply, the duplicate test of its serial/MAC
+// text against those stored before, and each new one stored. Input:
+// datagrams (NextDatagram).
+#include <string>
+#include <string_view>
+
+#include "discovery/device_list.h"
+#include "discovery/teracom_reply.h"
+#include "fuzz_support.h"
+
+namespace {
+
+constexpr std::size_t kKeyLength = 17;
+
+// The reply without its spaces, CRs and LFs: what the three fields share out.
+std::string Printed(std::string_view reply) {
+  std::string kept;
+  for (char c : reply)
+    if (c != ' ' && c != '\r' && c != '\n') kept.push_back(c);
+  return kept;
+}
+
+bool HasLineBreakOrSpace(const std::string &text) { return text.find_first_of(" \r\n") != std::string::npos; }
+
+void CheckFields(std::string_view reply, const std::string &serial) {
+  const std::string host = ParseTeracomReply(reply, TeracomField::HostName);
+  const std::string address = ParseTeracomReply(reply, TeracomField::Address);
+  FUZZ_CHECK(!HasLineBreakOrSpace(host) && !HasLineBreakOrSpace(serial) && !HasLineBreakOrSpace(address));
+  // Nothing is lost, nothing added, the order kept.
+  FUZZ_CHECK(host + serial + address == Printed(reply));
+  FUZZ_CHECK(ParseTeracomReply(reply, TeracomField::DisplayLine) ==
+             "Hostname: " + host + "\tSerial/MAC: " + serial + "\tAddress: " + address);
+}
+
+// The key with a-z and A-Z swapped.
+std::string OtherCase(std::string key) {
+  for (char &c : key) {
+    if (c >= 'a' && c <= 'z') {
+      c = static_cast<char>(c - 'a' + 'A');
+    } else if (c >= 'A' && c <= 'Z') {
+      c = static_cast<char>(c - 'A' + 'a');
+    }
+  }
+  return key;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+  static DeviceListRecord list;
+  ClearDeviceList(list);
+  std::string_view input = InputBytes(data, size);
+  std::string_view reply;
+  while (NextDatagram(input, reply)) {
+    const std::string serial = ParseTeracomReply(reply, TeracomField::SerialMac);
+    CheckFields(reply, serial);
+    LimitDeviceCount(list);
+    const std::int32_t before = list.Count;
+    if (!IsDuplicateTeracom(serial, list)) StoreDevice(list, serial);
+    FUZZ_CHECK(list.Count <= kDeviceCountLimit + 1 && list.Count - before <= 1);
+    // A key of 17 characters or more is known now, in either letter case
+    // and whatever follows them; a shorter one never is.
+    const bool known = serial.size() >= kKeyLength;
+    FUZZ_CHECK(IsDuplicateTeracom(serial, list) == known);
+    FUZZ_CHECK(IsDuplicateTeracom(OtherCase(serial), list) == known);
+    if (known) FUZZ_CHECK(IsDuplicateTeracom(serial.substr(0, kKeyLength) + "tail", list));
+  }
+  return 0;
+}
