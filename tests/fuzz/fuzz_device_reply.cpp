@@ -4,9 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "discovery/device_list.h"
 #include "discovery/device_reply.h"
-#include "fuzz_support.h"
+#include "fuzz_device_list.h"
 
 namespace {
 
@@ -83,39 +82,19 @@ void CheckRawLine(std::string_view datagram) {
   }
 }
 
-// The datagram with its first 6 bytes in the other letter case.
-std::string OtherCase(std::string_view datagram) {
-  std::string other(datagram);
-  for (std::size_t i = 0; i < other.size() && i < 6; ++i) {
-    char &c = other[i];
-    if (c >= 'a' && c <= 'z') {
-      c = static_cast<char>(c - 'a' + 'A');
-    } else if (c >= 'A' && c <= 'Z') {
-      c = static_cast<char>(c - 'A' + 'a');
-    }
-  }
-  return other;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
-  static DeviceListRecord list;
-  ClearDeviceList(list);
-  std::string_view input = InputBytes(data, size);
-  std::string_view datagram;
-  while (NextDatagram(input, datagram)) {
-    LimitDeviceCount(list);
-    const std::int32_t before = list.Count;
-    if (!IsDuplicateReply(list, datagram)) StoreDevice(list, std::string(datagram));
-    FUZZ_CHECK(list.Count <= kDeviceCountLimit + 1 && list.Count - before <= 1);
+  ForEachDatagram(data, size, [](DeviceListRecord &list, std::string_view datagram) {
+    const auto known = [&list](const std::string &entry) { return IsDuplicateReply(list, entry); };
+    StoreUnlessKnown(list, std::string(datagram), known);
     // Stored or not, a supply is known now, in either letter case and
     // whatever follows its first 6 bytes.
-    FUZZ_CHECK(IsDuplicateReply(list, datagram));
-    FUZZ_CHECK(IsDuplicateReply(list, OtherCase(datagram)));
-    if (datagram.size() >= 6) FUZZ_CHECK(IsDuplicateReply(list, std::string(datagram.substr(0, 6)) + "tail"));
+    FUZZ_CHECK(known(std::string(datagram)));
+    FUZZ_CHECK(known(SwapLetterCase(datagram, 6)));
+    if (datagram.size() >= 6) FUZZ_CHECK(known(std::string(datagram.substr(0, 6)) + "tail"));
     CheckBlock(datagram);
     CheckRawLine(datagram);
-  }
+  });
   return 0;
 }

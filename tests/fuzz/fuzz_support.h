@@ -1,5 +1,5 @@
 // What the fuzz targets share: the input as bytes, the input cut into
-// datagrams, a sink that keeps a result from being optimized away, and a
+// datagrams, letters in the other case, a sink that keeps a result from being optimized away, and a
 // check that ends the run when a property of the code under test does not
 // hold (libFuzzer keeps the input).
 #pragma once
@@ -30,6 +30,20 @@ inline bool NextDatagram(std::string_view &input, std::string_view &datagram) {
   datagram = input.substr(0, length);
   input.remove_prefix(datagram.size());
   return true;
+}
+
+// text with a-z and A-Z swapped in its first count bytes.
+inline std::string SwapLetterCase(std::string_view text, std::size_t count = std::string_view::npos) {
+  std::string swapped(text);
+  for (std::size_t i = 0; i < swapped.size() && i < count; ++i) {
+    char &c = swapped[i];
+    if (c >= 'a' && c <= 'z') {
+      c = static_cast<char>(c - 'a' + 'A');
+    } else if (c >= 'A' && c <= 'Z') {
+      c = static_cast<char>(c - 'A' + 'a');
+    }
+  }
+  return swapped;
 }
 
 inline volatile std::size_t g_consumedSize = 0;

@@ -5,9 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "discovery/device_list.h"
 #include "discovery/teracom_reply.h"
-#include "fuzz_support.h"
+#include "fuzz_device_list.h"
 
 namespace {
 
@@ -33,38 +32,20 @@ void CheckFields(std::string_view reply, const std::string &serial) {
              "Hostname: " + host + "\tSerial/MAC: " + serial + "\tAddress: " + address);
 }
 
-// The key with a-z and A-Z swapped.
-std::string OtherCase(std::string key) {
-  for (char &c : key) {
-    if (c >= 'a' && c <= 'z') {
-      c = static_cast<char>(c - 'a' + 'A');
-    } else if (c >= 'A' && c <= 'Z') {
-      c = static_cast<char>(c - 'A' + 'a');
-    }
-  }
-  return key;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
-  static DeviceListRecord list;
-  ClearDeviceList(list);
-  std::string_view input = InputBytes(data, size);
-  std::string_view reply;
-  while (NextDatagram(input, reply)) {
+  ForEachDatagram(data, size, [](DeviceListRecord &list, std::string_view reply) {
+    const auto known = [&list](const std::string &entry) { return IsDuplicateTeracom(entry, list); };
     const std::string serial = ParseTeracomReply(reply, TeracomField::SerialMac);
     CheckFields(reply, serial);
-    LimitDeviceCount(list);
-    const std::int32_t before = list.Count;
-    if (!IsDuplicateTeracom(serial, list)) StoreDevice(list, serial);
-    FUZZ_CHECK(list.Count <= kDeviceCountLimit + 1 && list.Count - before <= 1);
+    StoreUnlessKnown(list, serial, known);
     // A key of 17 characters or more is known now, in either letter case
     // and whatever follows them; a shorter one never is.
-    const bool known = serial.size() >= kKeyLength;
-    FUZZ_CHECK(IsDuplicateTeracom(serial, list) == known);
-    FUZZ_CHECK(IsDuplicateTeracom(OtherCase(serial), list) == known);
-    if (known) FUZZ_CHECK(IsDuplicateTeracom(serial.substr(0, kKeyLength) + "tail", list));
-  }
+    const bool recognised = serial.size() >= kKeyLength;
+    FUZZ_CHECK(known(serial) == recognised);
+    FUZZ_CHECK(known(SwapLetterCase(serial)) == recognised);
+    if (recognised) FUZZ_CHECK(known(serial.substr(0, kKeyLength) + "tail"));
+  });
   return 0;
 }
