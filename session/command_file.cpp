@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "app/settings.h"
 #include "net/block_socket.h"
@@ -51,14 +52,19 @@ bool IsQuery(std::string_view line) {
   return mark != std::string_view::npos && mark >= 2;
 }
 
-// The whole reply of a query, with the full response time-out.
-void ReadQueryReply(TTCPBlockSocket &socket, const std::string &line) {
+// The whole reply of a query, with the full response time-out, cleaned and
+// printed where it lies. False when it was cut at the reply ceiling: the
+// rest of that reply still streams in, so nothing more can be said on this
+// connection.
+bool ReadQueryReply(TTCPBlockSocket &socket, const std::string &line) {
   CollectedReply collected = CollectReply(socket, Settings.ResponseTimeoutMs, 0);
   if (collected.FirstError != 0) {
     PrintReceiveFailure(collected.FirstError, collected.FirstErrorText);
-    return;
+    return true;
   }
-  WriteLine(TextReplyLine(TransformReply(collected.Data), line));
+  TransformReplyInPlace(collected.Data);
+  WriteLine(TextReplyLine(std::move(collected.Data), line));
+  return !collected.Cut;
 }
 
 // "syst:err?" after a line; its reply line shows the file line.
@@ -72,7 +78,9 @@ void AskForErrors(TTCPBlockSocket &socket, const std::string &line) {
   WriteLine(TextReplyLine(TransformReply(reply), line));
 }
 
-void SendLine(TTCPBlockSocket &socket, std::string_view address, std::string line, int verbosityLevel) {
+// Sends one line and reads what it asks for. False when the connection
+// must end here (a reply cut at the ceiling).
+bool SendLine(TTCPBlockSocket &socket, std::string_view address, std::string line, int verbosityLevel) {
   if (Settings.EscapeTranslation) line = TranslateEscapes(line);
   if (Settings.HexMode) {
     std::string digits;
@@ -83,7 +91,7 @@ void SendLine(TTCPBlockSocket &socket, std::string_view address, std::string lin
   if (line.empty()) {
     if (EchoOn()) WriteLine(" Wait " + std::to_string(Settings.PauseDelayMs) + " ms");
     SleepMs(Settings.PauseDelayMs);
-    return;
+    return true;
   }
   if (Settings.HexMode) {
     SendBinaryLine(socket, address, line);
@@ -91,14 +99,16 @@ void SendLine(TTCPBlockSocket &socket, std::string_view address, std::string lin
     SendTextLine(socket, address, line);
   }
   SleepMs(Settings.LineDelayMs);
-  if (IsQuery(line)) ReadQueryReply(socket, line);
+  if (IsQuery(line) && !ReadQueryReply(socket, line)) return false;
   if (verbosityLevel >= kErrorQueryLevel) AskForErrors(socket, line);
+  return true;
 }
 
-// Every line of the file, an empty file being one empty line.
+// Every line of the file, an empty file being one empty line, until the
+// end of the file or of the connection.
 void SendLines(TTCPBlockSocket &socket, std::string_view address, CommandFileLines &file, int verbosityLevel) {
   do {
-    SendLine(socket, address, NextCommandFileLine(file), verbosityLevel);
+    if (!SendLine(socket, address, NextCommandFileLine(file), verbosityLevel)) return;
   } while (!CommandFileAtEnd(file));
 }
 

@@ -3,8 +3,8 @@ layouts, duplicates, the sizes that are dropped or kept, and bad input.
 The runs go on at the same time, each against its own simulated modules."""
 import unittest
 
-from teracom_support import (NOT_FOUND, SLACK, Module, TeracomCase, port_switches, reply_text, run_all,
-                             settings_line, spaced)
+from teracom_support import (NOT_FOUND, PAUSE, SILENCE, SLACK, Module, TeracomCase, port_switches, reply_text,
+                             run_all, settings_line, spaced)
 
 
 def module_list(replies, first=0.005, step=0.005):
@@ -30,6 +30,10 @@ LAYOUTS = [
 REPLY_30 = b"TCW\r\n00:04:A3:00:00:30\r\n10.0.3"
 REPLY_31 = b"TCW\r\n00:04:A3:00:00:31\r\n10.0.31"
 LARGEST = b"big\r\n00:04:A3:00:FF:FF\r\n" + b"x" * 65483
+# The largest datagrams without a line end, and of line ends only.
+PRINTABLE = bytes(range(0x21, 0x7F))
+NO_LINE_END = (PRINTABLE * 700)[:65507]
+ONLY_LINE_ENDS = (b"\r\n" * 32754)[:65507]
 EVERY_BYTE = bytes(range(256))
 
 DUPLICATES = [
@@ -47,7 +51,7 @@ class Replies(TeracomCase):
     def setUpClass(cls):
         cases = {
             "layouts": ([], module_list([reply for reply, _ in LAYOUTS])),
-            "sizes": (["/v"], module_list([REPLY_30, REPLY_31, LARGEST])),
+            "sizes": (["/v"], module_list([b"x", REPLY_30, REPLY_31, LARGEST, NO_LINE_END, ONLY_LINE_ENDS])),
             "every byte": (["/vv"], module_list([EVERY_BYTE])),
             # The empty datagram ends the replies of this source address at
             # once; the module that answers later is never read.
@@ -75,8 +79,9 @@ class Replies(TeracomCase):
     def test_each_layout_gives_one_line_without_spaces(self):
         self.assertEqual(self.output("layouts", False), [line for _, line in LAYOUTS])
 
-    def test_thirty_bytes_dropped_thirty_one_kept_and_the_largest_datagram_whole(self):
-        self.assertEqual((len(REPLY_30), len(REPLY_31), len(LARGEST)), (30, 31, 65507))
+    def test_thirty_bytes_dropped_thirty_one_kept_and_the_largest_datagrams_whole(self):
+        self.assertEqual([len(r) for r in (REPLY_30, REPLY_31, LARGEST, NO_LINE_END, ONLY_LINE_ENDS)],
+                         [30, 31, 65507, 65507, 65507])
         self.assertEqual(self.output("sizes", True), [
             b"Sender started at: " + self.local,
             b"Received from: 127.0.0.1  Length: 31",
@@ -85,9 +90,21 @@ class Replies(TeracomCase):
             b"Received from: 127.0.0.1  Length: 65507",
             b"[big  00:04:A3:00:FF:FF  " + b"x" * 65483 + b"]",
             b"Hostname: big\tSerial/MAC: 00:04:A3:00:FF:FF\tAddress: " + b"x" * 65483,
+            b"Received from: 127.0.0.1  Length: 65507",
+            b"[" + NO_LINE_END + b"]",
+            b"Hostname: \tSerial/MAC: \tAddress: " + NO_LINE_END,
+            b"Received from: 127.0.0.1  Length: 65507",
+            b"[" + b" " * 65507 + b"]",
+            b"Hostname: \tSerial/MAC: \tAddress: ",
             b"RECV Timeout",
             b"Sender stopped",
         ])
+        # Taking the largest replies costs no time beyond the pause after each.
+        run = self.runs["sizes"]
+        taken = [run.at(b"Received from: ", nth) for nth in range(4)]
+        for nth in range(1, 4):
+            self.assertWithin(taken[nth] - taken[nth - 1], PAUSE, "reply %d" % nth)
+        self.assertWithin(run.at(b"RECV Timeout") - taken[-1], PAUSE + SILENCE)
 
     def test_every_byte_value(self):
         self.assertEqual(self.output("every byte", True), [

@@ -40,13 +40,25 @@ class ReplyPaths(UdpCase):
 
     def test_datagram_sizes(self):
         # An empty datagram prints nothing and does not hold up those behind it;
-        # the largest IPv4 datagram prints whole.
+        # the largest IPv4 datagram prints whole, at either end. The sender
+        # reads one datagram only; each one the listener prints adds 50 ms.
         largest = bytes(range(256)) * 255 + bytes(range(227))
         self.assertEqual(len(largest), 65507)
-        fake = self.serve_udp(Datagrams({"go": Reply([(0.01, b""), (0.01, b"after"), (0.01, largest)])}),
-                              reply_port=UDP_PORT)
-        run = self.udp(["/cmd", "go"], fake)
-        self.assertEqual((run.code, run.out), (0, b"after" + EOL + largest + EOL))
+        cases = [
+            # reply port, datagrams, output, datagrams printed by the listener
+            (UDP_PORT, [b"", b"1", largest], b"1" + EOL + largest + EOL, 2),
+            (None, [b""], b"", 0),
+            (None, [b"1"], b"Sender received: 1" + EOL, 0),
+            (None, [largest], b"Sender received: " + largest + EOL, 0),
+        ]
+        for reply_port, datagrams, out, heard in cases:
+            with self.subTest(reply_port=reply_port, sizes=[len(d) for d in datagrams]):
+                fake = self.serve_udp(Datagrams({"go": Reply([(0.01, d) for d in datagrams])}),
+                                      reply_port=reply_port)
+                run = self.udp(["/cmd", "go"], fake)
+                self.assertEqual((run.code, run.out), (0, out))
+                sent = fake.wait_datagrams(1)[0]
+                self.assertDuration(run.ended - sent.at, WINDOW + heard * 0.050)
 
     def test_without_commands_listens_one_window(self):
         started = time.monotonic()

@@ -1,9 +1,12 @@
-// The TCP command run within its bounds: a reply that never ends is cut at
-// the ceiling and its connection closed; a repeated pass that sends nothing
-// pauses instead of spinning.
+// The TCP sessions within their bounds: a reply that never ends is cut at
+// the ceiling and its connection closed (a command file ends there); a
+// repeated pass that sends nothing pauses instead of spinning.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -12,6 +15,7 @@
 #include "app_exit_capture.h"
 #include "net/block_socket.h"
 #include "plain_sockets.h"
+#include "session/command_file.h"
 #include "session/tcp_session.h"
 
 namespace {
@@ -80,6 +84,36 @@ TEST(ReplyCeiling, AStreamIsCutAtTheCeilingPrintedAndItsConnectionClosed) {
   EXPECT_EQ(run.exitCode, -1);
   EXPECT_TRUE(run.output == Lines({"TCP Create", "TCP for: 127.0.0.1 STREAM?", "Reply cut at 300000 bytes",
                                    "TCP Stopped", Letters(300000) + "\t [STREAM?]"}))
+      << run.output.size() << " bytes: " << run.output.substr(0, 120);
+  EXPECT_TRUE(peer.StoppedByClose());
+  EXPECT_EQ(peer.Command(), "STREAM?\n");
+}
+
+// A command file in the system's temporary directory, removed with it.
+struct TempCommandFile {
+  explicit TempCommandFile(const std::string &bytes)
+      : path(std::filesystem::temp_directory_path() /
+             ("psulan-cut-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()))) {
+    std::ofstream(path, std::ios::binary) << bytes;
+  }
+  ~TempCommandFile() { std::filesystem::remove(path); }
+  std::filesystem::path path;
+};
+
+TEST(ReplyCeiling, ACommandFileEndsWhereAReplyIsCut) {
+  // /vv: the error query would follow each line.
+  TempCommandFile file("STREAM?\nNEXT?\nLAST\n");
+  SetReplyCeiling(300000);
+  StreamingPeer peer;
+  const CapturedRun run = CaptureRun(
+      {"/ip", "127.0.0.1", "/tport", peer.Port(), "/vv", "/waitl", "0", "/cfl", file.path.string()}, [] {
+        ParseCommandLine();
+        RunCommandFile(FormatDottedAddress(Settings.IpAddress), Settings.FileName, Settings.VerbosityLevel);
+      });
+  SetReplyCeiling(0);
+  EXPECT_EQ(run.exitCode, -1);
+  EXPECT_TRUE(run.output == Lines({"TCP Create", "TCP for: 127.0.0.1 STREAM?", "Reply cut at 300000 bytes",
+                                   Letters(300000) + "\t [STREAM?]", "TCP Stopped"}))
       << run.output.size() << " bytes: " << run.output.substr(0, 120);
   EXPECT_TRUE(peer.StoppedByClose());
   EXPECT_EQ(peer.Command(), "STREAM?\n");

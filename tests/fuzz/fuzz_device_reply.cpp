@@ -1,0 +1,100 @@
+// The replies of power supplies, handled as discovery handles a run of them:
+// each datagram's block and raw line, the duplicate test against those
+// stored before, and each new one stored. Input: datagrams (NextDatagram).
+#include <string>
+#include <string_view>
+
+#include "discovery/device_reply.h"
+#include "fuzz_device_list.h"
+
+namespace {
+
+constexpr std::size_t kShortestReply = 106;
+// The longest block: its fixed texts, 12 serial and 72 PUD bytes, the MAC,
+// three addresses and the longest DHCP state.
+constexpr std::size_t kLongestBlock = 283;
+
+// What follows the first marker in block.
+std::string_view After(std::string_view block, std::string_view marker) {
+  const std::size_t at = block.find(marker);
+  FUZZ_CHECK(at != std::string_view::npos);
+  return block.substr(at + marker.size());
+}
+
+unsigned Byte(std::string_view bytes, std::size_t at) { return static_cast<unsigned char>(bytes[at]); }
+
+unsigned Digits(std::string_view text, int base) {
+  unsigned value = 0;
+  for (char c : text) {
+    const bool decimal = c >= '0' && c <= '9', upper = c >= 'A' && c <= 'F';
+    FUZZ_CHECK(decimal || (base == 16 && upper));
+    value = value * static_cast<unsigned>(base) + static_cast<unsigned>(decimal ? c - '0' : c - 'A' + 10);
+  }
+  return value;
+}
+
+// "F4-E1-42-00-03-AB" reads back as the bytes at offset 0.
+void CheckMac(std::string_view text, std::string_view datagram) {
+  FUZZ_CHECK(text.size() >= 17);
+  for (std::size_t i = 0; i < 6; ++i) {
+    FUZZ_CHECK(Digits(text.substr(3 * i, 2), 16) == Byte(datagram, i));
+    if (i < 5) FUZZ_CHECK(text[3 * i + 2] == '-');
+  }
+}
+
+// "192.168.001.005" reads back as the four bytes at offset.
+void CheckAddress(std::string_view text, std::string_view datagram, std::size_t offset) {
+  FUZZ_CHECK(text.size() >= 15);
+  for (std::size_t i = 0; i < 4; ++i) {
+    FUZZ_CHECK(Digits(text.substr(4 * i, 3), 10) == Byte(datagram, offset + i));
+    if (i < 3) FUZZ_CHECK(text[4 * i + 3] == '.');
+  }
+}
+
+void CheckBlock(std::string_view datagram) {
+  const std::string block = FormatDeviceReply(datagram);
+  if (datagram.size() < kShortestReply) {
+    FUZZ_CHECK(block == "Message too short...");
+    return;
+  }
+  FUZZ_CHECK(block.size() <= kLongestBlock);
+  FUZZ_CHECK(block.find('\0') == std::string::npos);
+  FUZZ_CHECK(block.rfind("\r\nSerial Number: ", 0) == 0);
+  CheckMac(After(block, "\r\nMAC Address:   "), datagram);
+  const std::string_view ip = After(block, "\r\nIP Address:    ");
+  CheckAddress(ip, datagram, 6);
+  const std::string_view state = ip.substr(15, ip.find("\r\nSubnet mask:   ") - 15);
+  FUZZ_CHECK(state == " - DHCP" || state == " - Static" || state == " - DHCP not supported!");
+  FUZZ_CHECK((state == " - DHCP not supported!") == (datagram.size() == kShortestReply));
+  CheckAddress(After(block, "\r\nSubnet mask:   "), datagram, 10);
+  CheckAddress(After(block, "\r\nGateway:       "), datagram, 14);
+  const std::string_view pud = After(block, "\r\nPUD:  [");
+  FUZZ_CHECK(pud.size() <= 73 && pud.back() == ']');
+}
+
+void CheckRawLine(std::string_view datagram) {
+  const std::string clean = SanitizeControlChars(datagram);
+  FUZZ_CHECK(clean.size() == datagram.size());
+  for (std::size_t i = 0; i < clean.size(); ++i) {
+    const unsigned b = Byte(datagram, i);
+    const bool blanked = b == 0x00 || b == 0x07 || b == 0x08 || b == 0x09 || b == 0x0A || b == 0x0D || b == 0x1A;
+    FUZZ_CHECK(clean[i] == (blanked ? ' ' : datagram[i]));
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+  ForEachDatagram(data, size, [](DeviceListRecord &list, std::string_view datagram) {
+    const auto known = [&list](const std::string &entry) { return IsDuplicateReply(list, entry); };
+    StoreUnlessKnown(list, std::string(datagram), known);
+    // Stored or not, a supply is known now, in either letter case and
+    // whatever follows its first 6 bytes.
+    FUZZ_CHECK(known(std::string(datagram)));
+    FUZZ_CHECK(known(SwapLetterCase(datagram, 6)));
+    if (datagram.size() >= 6) FUZZ_CHECK(known(std::string(datagram.substr(0, 6)) + "tail"));
+    CheckBlock(datagram);
+    CheckRawLine(datagram);
+  });
+  return 0;
+}
