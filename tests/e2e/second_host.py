@@ -35,6 +35,7 @@ class SecondHost:
     def __init__(self, near, far):
         self.near = list(near)
         self.far = list(far)
+        self._refuse_outside_a_private_namespace()
         own = self._namespace_of("self")
         self.holder = subprocess.Popen(["unshare", "-n", "sleep", "3600"])
         self.netns = "/proc/%d/ns/net" % self.holder.pid
@@ -52,6 +53,14 @@ class SecondHost:
         except BaseException:
             self.close()
             raise
+
+    @staticmethod
+    def _refuse_outside_a_private_namespace():
+        # The host's own network has a default route; a private namespace has none.
+        routes = subprocess.run(["ip", "route", "show", "default"], capture_output=True, text=True, check=True)
+        if routes.stdout.strip():
+            raise RuntimeError("refusing to add a veth link outside a private network namespace "
+                               "(run through tests/netns-run)")
 
     @staticmethod
     def _namespace_of(process):
