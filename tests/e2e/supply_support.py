@@ -1,6 +1,5 @@
 """Shared pieces of the discovery and configuration end-to-end tests: the private
-network namespace they need, simulated supplies, a second host behind a veth
-pair, and the program run against them.
+network namespace they need, simulated supplies, and the program run against them.
 
 Discovery and configuration runs broadcast. Importing this module makes sure the
 test process is in a private network namespace with only the loopback interface
@@ -8,12 +7,8 @@ up: natively it re-executes the test under `unshare -n` when it is not; under
 wine (whose server must be started inside the namespace, see
 scripts/wine-session) it refuses to run.
 """
-import ctypes
 import os
-import subprocess
 import sys
-import threading
-import time
 import unittest
 
 import psulan_run
@@ -63,84 +58,3 @@ class SupplyCase(unittest.TestCase):
         slack = SLACK if slack is None else slack
         self.assertGreaterEqual(seconds, expected - EARLY, label)
         self.assertLessEqual(seconds, expected + slack, label)
-
-
-# ---------------------------------------------------------------- a second host
-
-_CLONE_NEWNET = 0x40000000
-_libc = ctypes.CDLL(None, use_errno=True)
-
-
-def _sh(command):
-    subprocess.run(command, shell=True, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-
-
-class FarHost:
-    """A second network namespace joined to this one by a veth pair: here `va`
-    with near_addresses, there `vb` with far_addresses (prefix /24). Objects whose
-    sockets are made by far(...) live over there."""
-
-    def __init__(self, near_addresses, far_addresses):
-        self.holder = subprocess.Popen(["unshare", "-n", "sleep", "3600"])
-        try:
-            self._wait_for_own_namespace()
-            _sh("ip link add va type veth peer name vb netns %d" % self.holder.pid)
-            for address in near_addresses:
-                _sh("ip addr add %s/24 dev va" % address)
-            _sh("ip link set va up")
-            far = " && ".join(["ip link set lo up"] + ["ip addr add %s/24 dev vb" % a for a in far_addresses]
-                              + ["ip link set vb up"])
-            _sh("nsenter -t %d -n sh -c '%s'" % (self.holder.pid, far))
-            self._wait_until_link_up()
-        except Exception:
-            self.close()
-            raise
-
-    def _wait_for_own_namespace(self):
-        mine = os.readlink("/proc/self/ns/net")
-        deadline = time.monotonic() + 5
-        while time.monotonic() < deadline:
-            try:
-                if os.readlink("/proc/%d/ns/net" % self.holder.pid) != mine:
-                    return
-            except OSError:
-                pass
-            time.sleep(0.01)
-        raise RuntimeError("the far namespace did not appear")
-
-    def _wait_until_link_up(self):
-        deadline = time.monotonic() + 5
-        while time.monotonic() < deadline:
-            state = subprocess.run(["ip", "-o", "link", "show", "va"], capture_output=True, text=True).stdout
-            if "LOWER_UP" in state:
-                return
-            time.sleep(0.01)
-        raise RuntimeError("the veth link did not come up")
-
-    def far(self, make):
-        """Calls make() in a thread that has joined the far namespace; returns its result."""
-        result = {}
-
-        def inside():
-            fd = os.open("/proc/%d/ns/net" % self.holder.pid, os.O_RDONLY)
-            try:
-                if _libc.setns(fd, _CLONE_NEWNET) != 0:
-                    raise OSError(ctypes.get_errno(), "setns")
-            finally:
-                os.close(fd)
-            try:
-                result["value"] = make()
-            except BaseException as error:  # handed to the calling thread
-                result["error"] = error
-
-        thread = threading.Thread(target=inside)
-        thread.start()
-        thread.join()
-        if "error" in result:
-            raise result["error"]
-        return result["value"]
-
-    def close(self):
-        subprocess.run(["ip", "link", "del", "va"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self.holder.kill()
-        self.holder.wait()

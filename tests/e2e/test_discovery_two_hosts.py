@@ -9,7 +9,8 @@ to loopback here; under wine the runs name the source address with /bad."""
 import subprocess
 import unittest
 
-from supply_support import (ON_WINDOWS_BUILD, FakeSupplies, FarHost, Supply, SupplyCase, lines_of, psulan)
+from second_host import SecondHost
+from supply_support import ON_WINDOWS_BUILD, FakeSupplies, Supply, SupplyCase, lines_of, psulan
 
 NEAR = ["10.99.0.1", "10.99.0.3"]
 FAR = ["10.99.0.2", "10.99.0.12"]
@@ -22,7 +23,7 @@ CHOOSE = ["/bad", "10.99.0.1"] if ON_WINDOWS_BUILD else []
 class TwoHosts(SupplyCase):
     @classmethod
     def setUpClass(cls):
-        cls.host = FarHost(NEAR, FAR)
+        cls.host = SecondHost(NEAR, FAR)
         # A link that is down, with an address: not a local address.
         subprocess.run("ip link add vx type veth peer name vy && ip addr add 10.98.0.1/24 dev vx",
                        shell=True, check=True)
@@ -36,7 +37,7 @@ class TwoHosts(SupplyCase):
         supplies = [Supply("02-00-00-00-00-01", FAR[0], ip="10.99.0.2", serial=b"SN0000000001", idn=b"RI,far,1"),
                     Supply("02-00-00-00-00-02", FAR[1], ip="10.99.0.12", serial=b"SN0000000002", length=107,
                            idn=b"RI,far,2")]
-        self.fake = self.host.far(lambda: FakeSupplies(supplies))
+        self.fake = self.host.call_there(lambda: FakeSupplies(supplies))
         self.fake.start()
         self.addCleanup(self.fake.stop)
 

@@ -4,23 +4,24 @@ the echo lines, and the listening window that starts when the last command
 went out."""
 import unittest
 
-from udp_support import PASS, SLACK, UDP_PORT, WINDOW, Datagrams, Reply, SecondHost, UdpCase, psulan
+from udp_support import (DEVICE_ADDRESS, HOST_ADDRESS, PASS, SLACK, UDP_PORT, WINDOW, Datagrams, Reply, UdpCase,
+                         psulan)
 
 
 class HelpExample(UdpCase):
     def test_three_datagrams_to_port_53001_from_fresh_ports(self):
         # The instrument is another host, so it can use 53001 like the listener.
         host = self.second_host()
-        fake = self.serve_udp(Datagrams({"*IDN?": Reply.delayed(0.01, b"RI,PSU 3000")}), host=SecondHost.ADDRESS,
+        fake = self.serve_udp(Datagrams({"*IDN?": Reply.delayed(0.01, b"RI,PSU 3000")}), host=DEVICE_ADDRESS,
                               port=UDP_PORT, reply_port=UDP_PORT, netns=host.netns)
         cases = [([], [b"RI,PSU 3000"]), (["/n"], [b"[initnet]", b"[*IDN?]", b"RI,PSU 3000", b"[disconnect]"])]
         for count, (switches, lines) in enumerate(cases, start=1):
             with self.subTest(switches=switches):
-                run = psulan(["/u", "/ip", SecondHost.ADDRESS, "/cmd", "initnet;*IDN?;disconnect"] + switches)
+                run = psulan(["/u", "/ip", DEVICE_ADDRESS, "/cmd", "initnet;*IDN?;disconnect"] + switches)
                 self.assertEqual((run.code, run.lines()), (0, lines))
                 got = fake.wait_datagrams(3 * count)[-3:]
                 self.assertEqual([d.data for d in got], [b"initnet", b"*IDN?", b"disconnect"])
-                self.assertEqual({d.source[0] for d in got}, {SecondHost.LOCAL})
+                self.assertEqual({d.source[0] for d in got}, {HOST_ADDRESS})
                 self.assertEqual(len({d.source[1] for d in got}), 3)
                 self.assertNotIn(UDP_PORT, {d.source[1] for d in got})
                 for before, after in zip(got, got[1:]):

@@ -27,7 +27,6 @@ Standalone:  python3 fake_instrument.py [--port N] [--modbus] [CMD=REPLY ...]
 """
 import argparse
 import collections
-import ctypes
 import heapq
 import os
 import select
@@ -35,6 +34,8 @@ import socket
 import struct
 import threading
 import time
+
+from netns import call_in
 
 # ---------------------------------------------------------------- replies
 
@@ -455,40 +456,6 @@ class Datagram:
         return "Datagram(%r from %s:%d)" % (self.data, self.source[0], self.source[1])
 
 
-CLONE_NEWNET = 0x40000000
-
-
-def _udp_socket_in(netns):
-    """A UDP socket made inside the network namespace file netns (such as
-    /proc/PID/ns/net), or here when netns is None. A thread of its own enters
-    the namespace, so the rest of the process stays where it is; the socket
-    keeps its namespace wherever it is used."""
-    if netns is None:
-        return socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-    made = {}
-
-    def enter_and_make():
-        try:
-            libc = ctypes.CDLL(None, use_errno=True)
-            descriptor = os.open(netns, os.O_RDONLY)
-            try:
-                if libc.setns(descriptor, CLONE_NEWNET) != 0:
-                    error = ctypes.get_errno()
-                    raise OSError(error, "setns %s: %s" % (netns, os.strerror(error)))
-            finally:
-                os.close(descriptor)
-            made["socket"] = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-        except BaseException as failure:  # handed to the caller
-            made["error"] = failure
-
-    thread = threading.Thread(target=enter_and_make)
-    thread.start()
-    thread.join()
-    if "error" in made:
-        raise made["error"]
-    return made["socket"]
-
-
 class FakeUdpInstrument(_Served):
     """Serves a personality over UDP on host:port (port 0 picks a free one).
 
@@ -505,7 +472,7 @@ class FakeUdpInstrument(_Served):
         self.datagrams = []
         self._lock = threading.Lock()
         self._changed = threading.Condition(self._lock)
-        self._socket = _udp_socket_in(netns)
+        self._socket = call_in(netns, lambda: socket.socket(socket.AF_INET, socket.SOCK_DGRAM))
         self._socket.bind((host, port))
         self.host = host
         self.port = self._socket.getsockname()[1]
