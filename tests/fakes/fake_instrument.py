@@ -286,10 +286,15 @@ class _Served:
         self.stop()
 
 
+# How long "close" and "reset" on accept wait first.
+ACCEPT_PAUSE = 0.02
+
+
 class FakeInstrument(_Served):
     """Serves a personality over TCP on host:port (port 0 picks a free one).
 
-    on_accept: None, "close" (close at once, no data read) or "reset".
+    on_accept: None, "close" (close ACCEPT_PAUSE after the accept, no data
+    read) or "reset" (likewise).
     Use as a context manager or call start()/stop().
     """
 
@@ -385,6 +390,10 @@ class FakeInstrument(_Served):
         replies' segments at their due times, in one select loop."""
         conn.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
         if self.on_accept in ("close", "reset"):
+            # A moment after the accept, as a device takes one: the client's
+            # connect has then certainly completed (under wine it is reported
+            # later than the handshake, and an earlier reset fails it).
+            time.sleep(ACCEPT_PAUSE)
             self._finish(conn, record, self.on_accept, "fake")
             return
         state = self.personality.new_state()
