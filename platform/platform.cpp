@@ -97,7 +97,18 @@ const char *TargetProcessorName() {
 
 std::uint64_t TickCountMs() {
 #ifdef _WIN32
-  return GetTickCount64();
+  // The performance counter, not GetTickCount64: that one moves in steps of
+  // the system tick (up to 16 ms), which listening times and windows measured
+  // by it would inherit. The counter runs from system start as well.
+  static const std::uint64_t frequency = [] {
+    LARGE_INTEGER value;
+    QueryPerformanceFrequency(&value);
+    return static_cast<std::uint64_t>(value.QuadPart);
+  }();
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  const std::uint64_t count = static_cast<std::uint64_t>(now.QuadPart);
+  return count / frequency * 1000u + count % frequency * 1000u / frequency;
 #else
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);

@@ -32,11 +32,11 @@ def _ensure_private_namespace():
 
 _ensure_private_namespace()
 
-# Timing tolerances: wine adds start-up and scheduling jitter, and the Windows
-# millisecond clock (GetTickCount64) moves in steps of up to 16 ms, so a wait
-# measured by it can end that much early.
+# Timing tolerances: wine adds start-up and scheduling jitter. A wait the
+# program measures by its millisecond clock can end up to a millisecond early
+# as seen from here, plus the clocks' own reading delays.
 SLACK = 0.40 if ON_WINDOWS_BUILD else 0.12
-EARLY = 0.016 if ON_WINDOWS_BUILD else 0.005
+EARLY = 0.005
 LISTEN_S = 2.001
 AFTER_QUERY_S = 0.050
 
