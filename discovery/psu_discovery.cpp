@@ -151,8 +151,7 @@ void SendDiscoveryQuery(std::string_view payload) {
       TUDPBlockSocket sender;
       PrepareSender(sender, entry, bound);
       if (sender.ErrorCode() != 0) {
-        WriteLine("!Sender failed with error code: " + std::to_string(sender.ErrorCode()) + " : " +
-                  sender.GetErrorDescEx());
+        WriteLine(FailureLine("!Sender failed with error code: ", sender));
       } else {
         if (Settings.Verbose) WriteLine("Sender started at: " + entry);
         sender.SendText(payload);
@@ -171,8 +170,7 @@ void DiscoverPowerSupplies(std::int64_t listenMs) {
     const std::string port = std::to_string(Settings.ServerPort);
     listener.BindTo("0.0.0.0", port);
     if (listener.ErrorCode() != 0) {
-      WriteLine("!Bind failed with error code: " + std::to_string(listener.ErrorCode()) + " : " +
-                listener.GetErrorDescEx());
+      WriteLine(FailureLine("!Bind failed with error code: ", listener));
     } else {
       if (Settings.Verbose) WriteLine("Listener started at UDP port " + port);
       Listen(listener, listenMs);

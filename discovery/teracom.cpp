@@ -48,8 +48,7 @@ void QueryFromEntry(const std::string &entry, bool bindToEntry) {
   socket.ReserveReceiveRoom(kBurstReplies, kBurstReplyBytes);
   PrepareSender(socket, entry, bindToEntry);
   if (socket.ErrorCode() != 0) {
-    WriteLine("!Sender failed with error code: " + std::to_string(socket.ErrorCode()) + " : " +
-              socket.GetErrorDescEx());
+    WriteLine(FailureLine("!Sender failed with error code: ", socket));
   } else {
     if (Settings.Verbose) WriteLine("Sender started at: " + entry);
     socket.SendText(kQuery);

@@ -124,6 +124,11 @@ class TUDPBlockSocket : public TBlockSocket {
   bool MayBind(const SocketAddress &local) override;
 };
 
+// The line of a failure that is always shown: head, the endpoint's
+// ErrorCode() in decimal, " : " and its GetErrorDescEx() text, as in
+// "!Bind failed with error code: 10048 : Address already in use".
+std::string FailureLine(std::string_view head, const TBlockSocket &socket);
+
 // Host-by-name look-up: the first IPv4 address of name as dotted text, or "".
 std::string LookupHostAddress(const std::string &name);
 

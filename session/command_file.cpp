@@ -126,7 +126,7 @@ void RunCommandFile(const std::string &address, const std::string &fileName, int
   socket.PrepareHandle();
   socket.ConnectTo(address, std::to_string(Settings.TcpPort));
   if (socket.ErrorCode() != 0) {
-    WriteLine("!TCP failed with error code " + std::to_string(socket.ErrorCode()) + " : " + socket.GetErrorDescEx());
+    WriteLine(FailureLine("!TCP failed with error code ", socket));
   } else {
     if (Settings.ResolveHostName) PrintResolvedHostName(socket, address);
     SendLines(socket, address, file, verbosityLevel);

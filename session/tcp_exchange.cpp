@@ -93,8 +93,7 @@ TcpExchangeResult TcpRequest(std::string_view address, std::string_view command)
   socket.PrepareHandle();
   socket.ConnectTo(std::string(address), std::to_string(Settings.TcpPort));
   if (socket.ErrorCode() != 0) {
-    WriteLine("!TCP connect failed with error code " + std::to_string(socket.ErrorCode()) + " : " +
-              socket.GetErrorDescEx());
+    WriteLine(FailureLine("!TCP connect failed with error code ", socket));
     return result;
   }
 
