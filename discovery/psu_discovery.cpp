@@ -149,11 +149,7 @@ void SendDiscoveryQuery(std::string_view payload) {
   while (TakeSourceEntry(remaining, entry)) {
     {
       TUDPBlockSocket sender;
-      PrepareSender(sender, entry, bound);
-      if (sender.ErrorCode() != 0) {
-        WriteLine(FailureLine("!Sender failed with error code: ", sender));
-      } else {
-        if (Settings.Verbose) WriteLine("Sender started at: " + entry);
+      if (StartSender(sender, entry, bound)) {
         sender.SendText(payload);
         sender.CloseEndpoint();
       }
