@@ -32,7 +32,6 @@ constexpr int kFullReplyBytes = 108;
 // After the listening time: datagrams handled at the most, so that a
 // sender that never stops cannot keep the run going.
 constexpr int kDrainLimit = 4096;
-constexpr int kNothingDelivered = 10054;  // an empty datagram was consumed
 // Replies longer than this come from supplies that also answer the
 // interface query.
 constexpr std::size_t kLongestIdnReply = 107;
@@ -128,7 +127,8 @@ void Listen(TUDPBlockSocket &listener, std::int64_t listenMs) {
     const int code = listener.ErrorCode();
     if (code == 0) HandleReply(datagram, listener.PeerAddress(), time);
     if (over) {
-      if (code != 0 && code != kNothingDelivered) break;
+      // kErrorConnectionReset: an empty datagram was consumed, more may follow.
+      if (code != 0 && code != kErrorConnectionReset) break;
       ++drained;
       continue;
     }

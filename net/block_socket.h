@@ -14,6 +14,10 @@ enum class TSocketFamily { Any, IPv4, IPv6 };
 
 struct SocketAddress;  // net/socket_address.h
 
+// The codes the layer sets itself that callers act on.
+inline constexpr int kErrorConnectionReset = 10054;  // readable, but nothing to read
+inline constexpr int kErrorTimedOut = 10060;         // a receive or send wait ran out
+
 class TBlockSocket {
  public:
   virtual ~TBlockSocket();

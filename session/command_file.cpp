@@ -16,7 +16,6 @@
 
 namespace {
 
-constexpr int kTimeoutCode = 10060;
 constexpr int kErrorQueryLevel = 2;  // /vv
 const char kErrorQuery[] = "syst:err?";
 
@@ -25,7 +24,7 @@ bool EchoOn() { return !Settings.BriefOutput; }
 // The verbose-only line of a receive that brought nothing.
 void PrintReceiveFailure(int code, const std::string &description) {
   if (!Settings.Verbose) return;
-  if (code == kTimeoutCode) {
+  if (code == kErrorTimedOut) {
     WriteLine("Response Timeout!" + TimestampSuffix());
   } else {
     WriteLine("Recv error: " + std::to_string(code) + " " + description + TimestampSuffix());
