@@ -81,12 +81,7 @@ void AskForErrors(TTCPBlockSocket &socket, const std::string &line) {
 // must end here (a reply cut at the ceiling).
 bool SendLine(TTCPBlockSocket &socket, std::string_view address, std::string line, int verbosityLevel) {
   if (Settings.EscapeTranslation) line = TranslateEscapes(line);
-  if (Settings.HexMode) {
-    std::string digits;
-    for (char c : line)
-      if (c != ' ') digits.push_back(c);
-    line = HexToBytes(digits);
-  }
+  if (Settings.HexMode) line = SpacedHexToBytes(line);
   if (line.empty()) {
     if (EchoOn()) WriteLine(" Wait " + std::to_string(Settings.PauseDelayMs) + " ms");
     SleepMs(Settings.PauseDelayMs);
