@@ -136,7 +136,7 @@ bool CommandSwitch(ParseState &state) {
 }
 
 bool HexSwitch(ParseState &state) {
-  Settings.Command = HexToBytes(Without(ReadValue(state), " "));
+  Settings.Command = SpacedHexToBytes(ReadValue(state));
   Settings.CommandMode = true;
   Settings.HexMode = true;
   BriefUnlessVerbose();

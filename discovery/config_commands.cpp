@@ -34,8 +34,7 @@ void SendConfigDatagram(const std::string &entry, std::string_view payload) {
     TUDPBlockSocket sender;
     PrepareSender(sender, entry, SendersBindToEntry());
     if (sender.ErrorCode() != 0) {
-      WriteLine("!Config failed with error code " + std::to_string(sender.ErrorCode()) + " : " +
-                sender.GetErrorDescEx());
+      WriteLine(FailureLine("!Config failed with error code ", sender));
     } else {
       if (Settings.Verbose) WriteLine("Config for: " + entry + " " + BytesToHexList(payload));
       sender.SendText(payload);

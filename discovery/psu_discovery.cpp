@@ -32,7 +32,6 @@ constexpr int kFullReplyBytes = 108;
 // After the listening time: datagrams handled at the most, so that a
 // sender that never stops cannot keep the run going.
 constexpr int kDrainLimit = 4096;
-constexpr int kNothingDelivered = 10054;  // an empty datagram was consumed
 // Replies longer than this come from supplies that also answer the
 // interface query.
 constexpr std::size_t kLongestIdnReply = 107;
@@ -128,7 +127,8 @@ void Listen(TUDPBlockSocket &listener, std::int64_t listenMs) {
     const int code = listener.ErrorCode();
     if (code == 0) HandleReply(datagram, listener.PeerAddress(), time);
     if (over) {
-      if (code != 0 && code != kNothingDelivered) break;
+      // kErrorConnectionReset: an empty datagram was consumed, more may follow.
+      if (code != 0 && code != kErrorConnectionReset) break;
       ++drained;
       continue;
     }
@@ -149,12 +149,7 @@ void SendDiscoveryQuery(std::string_view payload) {
   while (TakeSourceEntry(remaining, entry)) {
     {
       TUDPBlockSocket sender;
-      PrepareSender(sender, entry, bound);
-      if (sender.ErrorCode() != 0) {
-        WriteLine("!Sender failed with error code: " + std::to_string(sender.ErrorCode()) + " : " +
-                  sender.GetErrorDescEx());
-      } else {
-        if (Settings.Verbose) WriteLine("Sender started at: " + entry);
+      if (StartSender(sender, entry, bound)) {
         sender.SendText(payload);
         sender.CloseEndpoint();
       }
@@ -171,8 +166,7 @@ void DiscoverPowerSupplies(std::int64_t listenMs) {
     const std::string port = std::to_string(Settings.ServerPort);
     listener.BindTo("0.0.0.0", port);
     if (listener.ErrorCode() != 0) {
-      WriteLine("!Bind failed with error code: " + std::to_string(listener.ErrorCode()) + " : " +
-                listener.GetErrorDescEx());
+      WriteLine(FailureLine("!Bind failed with error code: ", listener));
     } else {
       if (Settings.Verbose) WriteLine("Listener started at UDP port " + port);
       Listen(listener, listenMs);

@@ -26,3 +26,8 @@ bool SendersBindToEntry();
 // unbound. The caller tests ErrorCode() as the last step left it: SetPeer
 // clears it, so a failed bind alone is not seen.
 void PrepareSender(TUDPBlockSocket &socket, const std::string &entry, bool bindToEntry);
+
+// PrepareSender, then its outcome: on an error code the line "!Sender failed
+// with error code: " + code + " : " + text and false (nothing may be sent);
+// else, with /v, "Sender started at: " + entry and true.
+bool StartSender(TUDPBlockSocket &socket, const std::string &entry, bool bindToEntry);

@@ -46,12 +46,7 @@ void HandleReply(const std::string &reply, const std::string &sender) {
 void QueryFromEntry(const std::string &entry, bool bindToEntry) {
   TUDPBlockSocket socket;
   socket.ReserveReceiveRoom(kBurstReplies, kBurstReplyBytes);
-  PrepareSender(socket, entry, bindToEntry);
-  if (socket.ErrorCode() != 0) {
-    WriteLine("!Sender failed with error code: " + std::to_string(socket.ErrorCode()) + " : " +
-              socket.GetErrorDescEx());
-  } else {
-    if (Settings.Verbose) WriteLine("Sender started at: " + entry);
+  if (StartSender(socket, entry, bindToEntry)) {
     socket.SendText(kQuery);
     for (;;) {
       const std::string reply = socket.ReceiveWaiting(Settings.ResponseTimeoutMs);

@@ -145,4 +145,12 @@ std::string TBlockSocket::GetErrorDescEx() const { return GetErrorDesc(error_cod
 
 std::string TBlockSocket::GetErrorDesc(int code) { return SocketErrorText(code); }
 
+std::string FailureLine(std::string_view head, const TBlockSocket &socket) {
+  std::string line(head);
+  line += std::to_string(socket.ErrorCode());
+  line += " : ";
+  line += socket.GetErrorDescEx();
+  return line;
+}
+
 bool StartSocketService() { return start_socket_service(); }

@@ -14,6 +14,10 @@ enum class TSocketFamily { Any, IPv4, IPv6 };
 
 struct SocketAddress;  // net/socket_address.h
 
+// The codes the layer sets itself that callers act on.
+inline constexpr int kErrorConnectionReset = 10054;  // readable, but nothing to read
+inline constexpr int kErrorTimedOut = 10060;         // a receive or send wait ran out
+
 class TBlockSocket {
  public:
   virtual ~TBlockSocket();
@@ -123,6 +127,11 @@ class TUDPBlockSocket : public TBlockSocket {
   void SetUpHandle() override;
   bool MayBind(const SocketAddress &local) override;
 };
+
+// The line of a failure that is always shown: head, the endpoint's
+// ErrorCode() in decimal, " : " and its GetErrorDescEx() text, as in
+// "!Bind failed with error code: 10048 : Address already in use".
+std::string FailureLine(std::string_view head, const TBlockSocket &socket);
 
 // Host-by-name look-up: the first IPv4 address of name as dotted text, or "".
 std::string LookupHostAddress(const std::string &name);

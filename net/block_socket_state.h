@@ -30,5 +30,3 @@ inline constexpr int kMaxReadSize = 65536;
 // Codes the layer sets itself.
 inline constexpr int kErrorNotSocket = 10038;       // no OS socket
 inline constexpr int kErrorDestinationRequired = 10039;
-inline constexpr int kErrorConnectionReset = 10054;  // nothing to read
-inline constexpr int kErrorTimedOut = 10060;         // wait ran out

@@ -149,8 +149,7 @@ void SendUdpCommand(std::string_view command) {
   sender.PrepareHandle();
   sender.ConnectTo(address, std::to_string(Settings.ClientPort));
   if (sender.ErrorCode() != 0) {
-    WriteLine("!Sender failed with error code: " + std::to_string(sender.ErrorCode()) + " : " +
-              sender.GetErrorDescEx());
+    WriteLine(FailureLine("!Sender failed with error code: ", sender));
     return;
   }
   if (Settings.Verbose) WriteLine("Sender started at: " + address);
@@ -177,8 +176,7 @@ void RunUdpCommandMode(std::int64_t windowMs) {
   TUDPBlockSocket listener;
   listener.BindTo("0.0.0.0", std::to_string(Settings.ServerPort));
   if (listener.ErrorCode() != 0) {
-    WriteLine("!Bind failed with error code: " + std::to_string(listener.ErrorCode()) + " : " +
-              listener.GetErrorDescEx());
+    WriteLine(FailureLine("!Bind failed with error code: ", listener));
   } else {
     SendAndListen(listener, sending, windowMs);
     listener.CloseEndpoint();

@@ -74,6 +74,14 @@ std::string HexToBytes(std::string_view hex) {
   return bytes;
 }
 
+std::string SpacedHexToBytes(std::string_view hex) {
+  std::string digits;
+  digits.reserve(hex.size());
+  for (char c : hex)
+    if (c != ' ') digits.push_back(c);
+  return HexToBytes(digits);
+}
+
 std::string BytesToHexList(std::string_view bytes) { return "[" + JoinHex(bytes, ' ') + "]"; }
 
 std::string BytesToDashedHex(std::string_view bytes) { return JoinHex(bytes, '-'); }

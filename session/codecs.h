@@ -11,6 +11,8 @@ std::string TranslateEscapes(std::string_view text);
 // Pairs of hex digits to bytes; stops at the first pair that is not two hex
 // digits; an odd last digit is ignored.
 std::string HexToBytes(std::string_view hex);
+// HexToBytes of hex as typed, every space left out first ("01 03 0A").
+std::string SpacedHexToBytes(std::string_view hex);
 
 // "[01 FF 00]"; "[]" for no bytes.
 std::string BytesToHexList(std::string_view bytes);

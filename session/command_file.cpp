@@ -16,7 +16,6 @@
 
 namespace {
 
-constexpr int kTimeoutCode = 10060;
 constexpr int kErrorQueryLevel = 2;  // /vv
 const char kErrorQuery[] = "syst:err?";
 
@@ -25,7 +24,7 @@ bool EchoOn() { return !Settings.BriefOutput; }
 // The verbose-only line of a receive that brought nothing.
 void PrintReceiveFailure(int code, const std::string &description) {
   if (!Settings.Verbose) return;
-  if (code == kTimeoutCode) {
+  if (code == kErrorTimedOut) {
     WriteLine("Response Timeout!" + TimestampSuffix());
   } else {
     WriteLine("Recv error: " + std::to_string(code) + " " + description + TimestampSuffix());
@@ -82,12 +81,7 @@ void AskForErrors(TTCPBlockSocket &socket, const std::string &line) {
 // must end here (a reply cut at the ceiling).
 bool SendLine(TTCPBlockSocket &socket, std::string_view address, std::string line, int verbosityLevel) {
   if (Settings.EscapeTranslation) line = TranslateEscapes(line);
-  if (Settings.HexMode) {
-    std::string digits;
-    for (char c : line)
-      if (c != ' ') digits.push_back(c);
-    line = HexToBytes(digits);
-  }
+  if (Settings.HexMode) line = SpacedHexToBytes(line);
   if (line.empty()) {
     if (EchoOn()) WriteLine(" Wait " + std::to_string(Settings.PauseDelayMs) + " ms");
     SleepMs(Settings.PauseDelayMs);
@@ -126,7 +120,7 @@ void RunCommandFile(const std::string &address, const std::string &fileName, int
   socket.PrepareHandle();
   socket.ConnectTo(address, std::to_string(Settings.TcpPort));
   if (socket.ErrorCode() != 0) {
-    WriteLine("!TCP failed with error code " + std::to_string(socket.ErrorCode()) + " : " + socket.GetErrorDescEx());
+    WriteLine(FailureLine("!TCP failed with error code ", socket));
   } else {
     if (Settings.ResolveHostName) PrintResolvedHostName(socket, address);
     SendLines(socket, address, file, verbosityLevel);

@@ -18,7 +18,6 @@ constexpr int kShortFirstWaitMs = 100;     // commands that expect no answer, bi
 constexpr int kQuietEndMs = 50;            // a reply ends after this long without data
 constexpr int kPiecePauseMs = 5;           // pause after each further piece of a reply
 constexpr int kSettleAfterSendMs = 10;     // pause between send and first receive
-constexpr int kTimeoutCode = 10060;
 
 std::size_t g_replyCeiling = kReplyCeilingBytes;
 
@@ -93,8 +92,7 @@ TcpExchangeResult TcpRequest(std::string_view address, std::string_view command)
   socket.PrepareHandle();
   socket.ConnectTo(std::string(address), std::to_string(Settings.TcpPort));
   if (socket.ErrorCode() != 0) {
-    WriteLine("!TCP connect failed with error code " + std::to_string(socket.ErrorCode()) + " : " +
-              socket.GetErrorDescEx());
+    WriteLine(FailureLine("!TCP connect failed with error code ", socket));
     return result;
   }
 
@@ -114,7 +112,7 @@ TcpExchangeResult TcpRequest(std::string_view address, std::string_view command)
 
   CollectedReply collected =
       CollectReply(socket, FirstWaitMs(binary, Settings.ResponseTimeoutMs, command), kPiecePauseMs);
-  if (collected.FirstError == kTimeoutCode) {
+  if (collected.FirstError == kErrorTimedOut) {
     result.Failed = true;
     if (Settings.Verbose) result.Reply = "Response Timeout!";
   } else if (collected.FirstError != 0) {
