@@ -1,22 +1,22 @@
 #include "app/driver.h"
 
-#include <cstdio>
-#include <cstdlib>
+#include <cstdint>
+#include <string>
 
 #include "app/parser.h"
-#include "app/settings.h"
+#include "core/codecs.h"
+#include "core/dotted_address.h"
+#include "core/exit.h"
+#include "core/settings.h"
 #include "discovery/local_addresses.h"
 #include "discovery/psu_discovery.h"
 #include "discovery/teracom.h"
-#include "net/udp_mode.h"
 #include "platform/platform.h"
-#include "session/codecs.h"
 #include "session/command_file.h"
 #include "session/tcp_session.h"
+#include "session/udp_mode.h"
 
 namespace {
-
-ExitHook g_exitHook = nullptr;
 
 // Response time-out of the Teracom discovery and the UDP command mode.
 constexpr std::int32_t kUdpModeTimeoutMs = 2000;
@@ -65,16 +65,3 @@ void RunProgram() {
   RunSelectedMode();
   ExitProgram(0);
 }
-
-void ExitProgram(int code) {
-  if (Settings.PauseBeforeExit) {
-    WriteLine(" Press [Enter] to continue...");
-    std::string line;
-    ReadInputLine(line);
-  }
-  if (g_exitHook != nullptr) g_exitHook(code);
-  std::fflush(stdout);
-  std::exit(code);
-}
-
-void SetExitHook(ExitHook hook) { g_exitHook = hook; }

@@ -1,7 +1,7 @@
 // The help text: 63 lines, the first one naming the build.
 #include "app/help.h"
 
-#include "app/driver.h"
+#include "core/exit.h"
 #include "platform/platform.h"
 
 namespace {

@@ -1,4 +1,5 @@
 #include "app/driver.h"
+#include "core/exit.h"
 #include "net/block_socket.h"
 #include "platform/platform.h"
 

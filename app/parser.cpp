@@ -1,9 +1,10 @@
 #include "app/parser.h"
 
-#include "app/driver.h"
 #include "app/help.h"
-#include "app/settings.h"
 #include "app/switches.h"
+#include "core/codecs.h"
+#include "core/exit.h"
+#include "core/settings.h"
 #include "discovery/config_commands.h"
 #include "platform/platform.h"
 
@@ -15,10 +16,7 @@ constexpr int kSwitchPauseMs = 10;
 // The argument in ASCII upper case with one leading "/" or "-" removed.
 std::string Keyword(std::string_view argument) {
   if (!argument.empty() && (argument.front() == '/' || argument.front() == '-')) argument.remove_prefix(1);
-  std::string keyword(argument);
-  for (char &c : keyword)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return keyword;
+  return AsciiUpper(argument);
 }
 
 // An argument that is no switch asks for help with "?" as its first or

@@ -3,9 +3,13 @@
 #include <cstdint>
 
 #include "app/help.h"
-#include "app/parser.h"
-#include "app/settings.h"
-#include "session/codecs.h"
+#include "core/codecs.h"
+#include "core/dotted_address.h"
+#include "core/exit.h"
+#include "core/number_syntax.h"
+#include "core/settings.h"
+#include "net/block_socket.h"
+#include "platform/platform.h"
 #include "session/modbus_request.h"
 
 namespace {
@@ -49,6 +53,16 @@ void BriefUnlessVerbose() {
 }
 
 // Addresses.
+
+// Dotted IPv4 text of a host name; ends the run with code 2 when unresolvable.
+std::string ResolveHostAddress(const std::string &name) {
+  std::string address = LookupHostAddress(name);
+  if (address.empty()) {
+    WriteLine("Error: Unable to resolve Hostname to IP address.");
+    ExitProgram(2);
+  }
+  return address;
+}
 
 bool IpSwitch(ParseState &state) {
   const std::string &value = ReadValue(state);

@@ -2,12 +2,12 @@
 
 #include <functional>
 
-#include "app/settings.h"
+#include "core/codecs.h"
+#include "core/settings.h"
 #include "discovery/config_datagrams.h"
 #include "discovery/source_addresses.h"
 #include "net/block_socket.h"
 #include "platform/platform.h"
-#include "session/codecs.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "core/codecs.h"
 #include "discovery/device_list.h"
-#include "session/codecs.h"
 
 namespace {
 

@@ -11,13 +11,13 @@
 #include <algorithm>
 #include <string>
 
-#include "app/settings.h"
+#include "core/codecs.h"
+#include "core/settings.h"
 #include "discovery/device_list.h"
 #include "discovery/device_reply.h"
 #include "discovery/source_addresses.h"
 #include "net/block_socket.h"
 #include "platform/platform.h"
-#include "session/codecs.h"
 #include "session/tcp_session.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include "discovery/source_addresses.h"
 
-#include "app/parser.h"
-#include "app/settings.h"
+#include "core/dotted_address.h"
+#include "core/settings.h"
 #include "discovery/local_addresses.h"
 #include "net/block_socket.h"
 #include "platform/platform.h"

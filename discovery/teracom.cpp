@@ -6,14 +6,14 @@
 #include <string_view>
 #include <utility>
 
-#include "app/settings.h"
+#include "core/codecs.h"
+#include "core/settings.h"
 #include "discovery/device_list.h"
 #include "discovery/device_reply.h"
 #include "discovery/source_addresses.h"
 #include "discovery/teracom_reply.h"
 #include "net/block_socket.h"
 #include "platform/platform.h"
-#include "session/codecs.h"
 
 namespace {
 

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <iterator>
 
+#include "core/codecs.h"
+
 namespace {
 
 // Characters of a serial/MAC text that identify a module.
@@ -42,13 +44,11 @@ std::string TakeLine(std::string_view &rest) {
   return line;
 }
 
-char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
 bool SameKey(std::string_view a, std::string_view b) {
   a = a.substr(0, std::min(a.size(), kKeyLength));
   b = b.substr(0, std::min(b.size(), kKeyLength));
   return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                    [](char x, char y) { return UpperAscii(x) == UpperAscii(y); });
+                    [](char x, char y) { return AsciiUpper(x) == AsciiUpper(y); });
 }
 
 }  // namespace

@@ -5,9 +5,9 @@
 #include <algorithm>
 
 #include "net/block_socket_state.h"
-#include "net/platform.h"
 #include "net/socket_address.h"
 #include "net/socket_errors.h"
+#include "net/socket_platform.h"
 
 TBlockSocket::TBlockSocket(int socketType) : state_(std::make_unique<State>(socketType)) {}
 

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "net/block_socket.h"
-#include "net/platform.h"
 #include "net/socket_address.h"
+#include "net/socket_platform.h"
 
 struct TBlockSocket::State {
   explicit State(int type) : socketType(type) {}

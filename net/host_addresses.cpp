@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "net/block_socket.h"
-#include "net/platform.h"
+#include "net/socket_platform.h"
 
 #ifdef _WIN32
 

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "net/block_socket.h"
-#include "net/platform.h"
 #include "net/socket_address.h"
+#include "net/socket_platform.h"
 
 std::string TTCPBlockSocket::LocalHostName() {
   start_socket_service();

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "net/block_socket.h"
-#include "net/platform.h"
+#include "net/socket_platform.h"
 
 struct SocketAddress {
   sockaddr_storage storage{};

@@ -2,7 +2,7 @@
 
 #include <cerrno>
 
-#include "net/platform.h"
+#include "net/socket_platform.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 
 #include "net/block_socket.h"
 #include "net/block_socket_state.h"
-#include "net/platform.h"
 #include "net/socket_address.h"
+#include "net/socket_platform.h"
 
 namespace {
 // A close reads at most this many pieces of late input before it gives

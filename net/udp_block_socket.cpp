@@ -19,8 +19,8 @@
 
 #include "net/block_socket.h"
 #include "net/block_socket_state.h"
-#include "net/platform.h"
 #include "net/socket_address.h"
+#include "net/socket_platform.h"
 
 namespace {
 

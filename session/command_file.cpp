@@ -6,10 +6,10 @@
 #include <string_view>
 #include <utility>
 
-#include "app/settings.h"
+#include "core/codecs.h"
+#include "core/settings.h"
 #include "net/block_socket.h"
 #include "platform/platform.h"
-#include "session/codecs.h"
 #include "session/command_file_lines.h"
 #include "session/presentation.h"
 #include "session/tcp_session.h"

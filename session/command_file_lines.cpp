@@ -1,6 +1,6 @@
 #include "session/command_file_lines.h"
 
-#include "app/driver.h"
+#include "core/exit.h"
 
 namespace {
 

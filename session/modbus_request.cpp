@@ -1,6 +1,6 @@
 #include "session/modbus_request.h"
 
-#include "app/settings.h"
+#include "core/settings.h"
 
 std::string BuildModbusRequest(int function, int address, int quantity) {
   const unsigned id = Settings.ModbusTransactionId;

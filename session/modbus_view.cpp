@@ -2,8 +2,8 @@
 #include <cmath>
 #include <cstdint>
 
-#include "app/settings.h"
-#include "session/codecs.h"
+#include "core/codecs.h"
+#include "core/settings.h"
 #include "session/presentation.h"
 
 namespace {

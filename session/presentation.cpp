@@ -1,6 +1,6 @@
 #include "session/presentation.h"
 
-#include "app/settings.h"
+#include "core/settings.h"
 
 namespace {
 

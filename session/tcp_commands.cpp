@@ -5,10 +5,10 @@
 #include <utility>
 #include <vector>
 
-#include "app/parser.h"
-#include "app/settings.h"
+#include "core/codecs.h"
+#include "core/dotted_address.h"
+#include "core/settings.h"
 #include "platform/platform.h"
-#include "session/codecs.h"
 #include "session/presentation.h"
 #include "session/tcp_session.h"
 

@@ -2,10 +2,10 @@
 #include <string>
 #include <utility>
 
-#include "app/settings.h"
+#include "core/codecs.h"
+#include "core/settings.h"
 #include "net/block_socket.h"
 #include "platform/platform.h"
-#include "session/codecs.h"
 #include "session/presentation.h"
 #include "session/tcp_session.h"
 

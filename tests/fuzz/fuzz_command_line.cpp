@@ -6,9 +6,9 @@
 #include <utility>
 #include <vector>
 
-#include "app/driver.h"
 #include "app/parser.h"
-#include "app/settings.h"
+#include "core/exit.h"
+#include "core/settings.h"
 #include "fuzz_support.h"
 #include "platform/platform.h"
 

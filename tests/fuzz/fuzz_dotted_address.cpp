@@ -1,6 +1,6 @@
 // ParseDottedAddress over any text; what it gives, written in dotted form,
 // reads back as itself.
-#include "app/parser.h"
+#include "core/dotted_address.h"
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {

@@ -1,6 +1,6 @@
 // HexToBytes over any text, and its bytes written as hex again.
+#include "core/codecs.h"
 #include "fuzz_support.h"
-#include "session/codecs.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
   const std::string_view hex = InputBytes(data, size);

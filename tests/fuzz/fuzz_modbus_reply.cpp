@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/settings.h"
+#include "core/settings.h"
 #include "fuzz_support.h"
 #include "session/presentation.h"
 

@@ -1,6 +1,6 @@
 // The number syntax (ParseNumber) over any text; a value it accepts, written
 // in decimal, reads back as itself.
-#include "app/parser.h"
+#include "core/number_syntax.h"
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {

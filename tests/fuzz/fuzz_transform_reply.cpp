@@ -1,6 +1,6 @@
 // TransformReply under every combination of /xc and /xsk. Input: switch
 // byte (bit 0 /xc, bit 1 /xsk), then the reply.
-#include "app/settings.h"
+#include "core/settings.h"
 #include "fuzz_support.h"
 #include "session/presentation.h"
 

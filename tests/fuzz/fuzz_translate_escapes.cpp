@@ -1,6 +1,6 @@
 // TranslateEscapes over any text.
+#include "core/codecs.h"
 #include "fuzz_support.h"
-#include "session/codecs.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
   const std::string_view text = InputBytes(data, size);

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/driver.h"
-#include "app/settings.h"
+#include "core/exit.h"
+#include "core/settings.h"
 #include "platform/platform.h"
 
 struct ProgramExit {

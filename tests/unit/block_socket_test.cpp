@@ -10,9 +10,9 @@
 
 #include "discovery/local_addresses.h"
 #include "net/block_socket.h"
-#include "net/platform.h"
-#include "platform/platform.h"
+#include "net/socket_platform.h"
 #include "plain_sockets.h"
+#include "platform/platform.h"
 
 namespace {
 

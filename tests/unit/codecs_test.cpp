@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "session/codecs.h"
+#include "core/codecs.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "net/platform.h"
+#include "net/socket_platform.h"
 
 // A plain OS socket bound to address:port (port 0: the system picks),
 // without address reuse. Closed at the end of the scope.

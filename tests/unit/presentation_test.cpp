@@ -9,7 +9,7 @@
 #include <tuple>
 #include <vector>
 
-#include "app/settings.h"
+#include "core/settings.h"
 #include "platform/platform.h"
 #include "session/presentation.h"
 

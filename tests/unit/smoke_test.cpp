@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "core/settings.h"
 #include "session/modbus_request.h"
-#include "app/settings.h"
 
 TEST(ModbusRequest, CarriesUnitAndTransactionIdBigEndian) {
   Settings = SettingsRecord{};

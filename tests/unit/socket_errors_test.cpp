@@ -6,8 +6,8 @@
 #include <string>
 
 #include "net/block_socket.h"
-#include "net/platform.h"
 #include "net/socket_errors.h"
+#include "net/socket_platform.h"
 #include "platform/platform.h"
 
 namespace {

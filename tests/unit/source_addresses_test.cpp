@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
+#include "core/settings.h"
 #include "discovery/device_list.h"
 #include "discovery/local_addresses.h"
 #include "discovery/source_addresses.h"

@@ -13,6 +13,7 @@
 
 #include "app/parser.h"
 #include "app_exit_capture.h"
+#include "core/dotted_address.h"
 #include "net/block_socket.h"
 #include "plain_sockets.h"
 #include "session/command_file.h"

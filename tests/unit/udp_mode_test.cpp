@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "net/udp_mode.h"
+#include "session/udp_mode.h"
 
 namespace {
 

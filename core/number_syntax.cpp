@@ -1,7 +1,6 @@
-// The number syntax shared by every numeric value of the command line.
-#include <cstdint>
+#include "core/number_syntax.h"
 
-#include "app/parser.h"
+#include "core/codecs.h"
 
 namespace {
 
@@ -9,10 +8,7 @@ bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 // Value of c as a digit of the given base, or -1.
 int DigitValue(char c, unsigned base) {
-  int value = -1;
-  if (c >= '0' && c <= '9') value = c - '0';
-  else if (c >= 'a' && c <= 'f') value = c - 'a' + 10;
-  else if (c >= 'A' && c <= 'F') value = c - 'A' + 10;
+  const int value = HexDigitValue(c);
   return value >= 0 && static_cast<unsigned>(value) < base ? value : -1;
 }
 

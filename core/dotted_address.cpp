@@ -1,11 +1,6 @@
-// Dotted IPv4 text to and from the 32-bit address form, and host names.
-#include <cstdint>
-#include <string>
+#include "core/dotted_address.h"
 
-#include "app/driver.h"
-#include "app/parser.h"
-#include "net/block_socket.h"
-#include "platform/platform.h"
+#include "core/number_syntax.h"
 
 namespace {
 
@@ -52,13 +47,4 @@ bool IsHostName(std::string_view text) {
 std::string FormatDottedAddress(std::uint32_t address) {
   return std::to_string(address >> 24) + "." + std::to_string((address >> 16) & 0xFFu) + "." +
          std::to_string((address >> 8) & 0xFFu) + "." + std::to_string(address & 0xFFu);
-}
-
-std::string ResolveHostAddress(const std::string &name) {
-  std::string address = LookupHostAddress(name);
-  if (address.empty()) {
-    WriteLine("Error: Unable to resolve Hostname to IP address.");
-    ExitProgram(2);
-  }
-  return address;
 }

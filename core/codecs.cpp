@@ -1,18 +1,10 @@
-#include "session/codecs.h"
+#include "core/codecs.h"
 
 #include <cstddef>
 
 namespace {
 
 const char kHexDigits[] = "0123456789ABCDEF";
-
-// Value of one hex digit, or -1 when the character is not one.
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 // Every occurrence of `from` in `text`, scanned left to right without
 // overlap, replaced by `to`; replaced text is not scanned again.
@@ -48,6 +40,19 @@ std::string JoinHex(std::string_view bytes, char separator) {
 
 }  // namespace
 
+int HexDigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+std::string AsciiUpper(std::string_view text) {
+  std::string upper(text);
+  for (char &c : upper) c = AsciiUpper(c);
+  return upper;
+}
+
 std::string TranslateEscapes(std::string_view text) {
   // The passes run one after the other over the result of the previous one.
   static const struct {
@@ -66,8 +71,8 @@ std::string HexToBytes(std::string_view hex) {
   std::string bytes;
   bytes.reserve(hex.size() / 2);
   for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
-    const int high = HexValue(hex[i]);
-    const int low = HexValue(hex[i + 1]);
+    const int high = HexDigitValue(hex[i]);
+    const int low = HexDigitValue(hex[i + 1]);
     if (high < 0 || low < 0) break;
     bytes.push_back(static_cast<char>(high * 16 + low));
   }

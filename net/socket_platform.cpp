@@ -1,4 +1,4 @@
-#include "net/platform.h"
+#include "net/socket_platform.h"
 
 #include <chrono>
 #include <climits>

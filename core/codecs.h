@@ -19,3 +19,10 @@ std::string BytesToHexList(std::string_view bytes);
 
 // "F4-E1-42-00-03-AB"; "" for no bytes.
 std::string BytesToDashedHex(std::string_view bytes);
+
+// Value of c as a hex digit (either case), or -1.
+int HexDigitValue(char c);
+
+// a-z mapped to A-Z; every other byte as it is.
+inline char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+std::string AsciiUpper(std::string_view text);

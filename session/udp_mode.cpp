@@ -1,15 +1,15 @@
 // The UDP command mode: a listener for the whole run, a fresh sender per
 // command, and one loop in which sending and listening take turns.
-#include "net/udp_mode.h"
+#include "session/udp_mode.h"
 
 #include <algorithm>
 #include <string>
 
-#include "app/parser.h"
-#include "app/settings.h"
+#include "core/codecs.h"
+#include "core/dotted_address.h"
+#include "core/settings.h"
 #include "net/block_socket.h"
 #include "platform/platform.h"
-#include "session/codecs.h"
 #include "session/command_file_lines.h"
 #include "session/presentation.h"
 #include "session/tcp_session.h"
