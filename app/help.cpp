@@ -1,4 +1,4 @@
-// The help text: 63 lines, the first one naming the build.
+// The help text, its first line naming the build.
 #include "app/help.h"
 
 #include "core/exit.h"

@@ -14,6 +14,13 @@
 
 namespace {
 
+// Reads the next argument as a value, whatever it holds; past the last
+// argument the value is empty.
+const std::string &ReadValue(ParseState &state) {
+  state.lastValue = state.next < state.arguments.size() ? state.arguments[state.next++] : std::string();
+  return state.lastValue;
+}
+
 // The number in text, or fallBack when it is not a valid number.
 std::int32_t NumberOr(std::string_view text, std::int32_t fallBack) {
   std::int32_t value = 0;
@@ -357,11 +364,6 @@ const SwitchEntry kSwitches[] = {
 };
 
 }  // namespace
-
-const std::string &ReadValue(ParseState &state) {
-  state.lastValue = state.next < state.arguments.size() ? state.arguments[state.next++] : std::string();
-  return state.lastValue;
-}
 
 SwitchAction FindSwitch(std::string_view keyword) {
   for (const SwitchEntry &entry : kSwitches)

@@ -1,5 +1,5 @@
 // The switches of the command line: names, values and effects on Settings.
-// Used by the argument loop of app/parser.cpp.
+// Used by the argument loop of the parser.
 #pragma once
 
 #include <cstddef>
@@ -14,10 +14,6 @@ struct ParseState {
   std::string lastValue;       // the value read last; a rejection names it
   bool echoRequested = false;  // /n seen: BriefOutput goes off after parsing
 };
-
-// Reads the next argument as a value, whatever it holds; past the last
-// argument the value is empty.
-const std::string &ReadValue(ParseState &state);
 
 // A switch's effect; reads its values through ReadValue. Returns false when
 // the switch rejects its value.

@@ -27,8 +27,9 @@ void ForEachSourceEntry(const std::string &mac, const char *what,
   }
 }
 
-}  // namespace
-
+// Sends payload once from the source entry (dotted text) to the /bca
+// address and /cport port; with /v its "Config for: " and "Config Stopped"
+// lines.
 void SendConfigDatagram(const std::string &entry, std::string_view payload) {
   {
     TUDPBlockSocket sender;
@@ -44,6 +45,8 @@ void SendConfigDatagram(const std::string &entry, std::string_view payload) {
   }
   if (Settings.Verbose) WriteLine("Config Stopped");
 }
+
+}  // namespace
 
 void EnableDhcp(const std::string &mac) {
   ForEachSourceEntry(mac, "Enable DHCP at: ",

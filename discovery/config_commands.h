@@ -3,7 +3,6 @@
 #pragma once
 
 #include <string>
-#include <string_view>
 
 // Each sends its datagrams from every source entry in turn and prints one
 // closing line per entry. mac: the 6 bytes of the target supply.
@@ -12,8 +11,3 @@ void EnableDhcp(const std::string &mac);
 // controller reset.
 void SetStaticAddress(const std::string &mac);
 void ResetController(const std::string &mac);
-
-// Sends payload once from the source entry (dotted text) to the /bca
-// address and /cport port; with /v its "Config for: " and "Config Stopped"
-// lines.
-void SendConfigDatagram(const std::string &entry, std::string_view payload);

@@ -15,10 +15,12 @@
 #include "core/settings.h"
 #include "discovery/device_list.h"
 #include "discovery/device_reply.h"
+#include "discovery/raw_datagram.h"
 #include "discovery/source_addresses.h"
 #include "net/block_socket.h"
 #include "platform/platform.h"
 #include "session/tcp_session.h"
+#include "session/udp_endpoints.h"
 
 namespace {
 
@@ -35,6 +37,10 @@ constexpr int kDrainLimit = 4096;
 // Replies longer than this come from supplies that also answer the
 // interface query.
 constexpr std::size_t kLongestIdnReply = 107;
+
+// Sends payload as one datagram from every source entry to the /bca
+// address and /cport port.
+void SendDiscoveryQuery(std::string_view payload);
 
 const std::string kQuery(1, '\x05');
 const std::string kReQuery(1, '\0');
@@ -55,12 +61,6 @@ struct ListeningTime {
     return static_cast<int>(std::clamp<std::int64_t>(mark - Now(), 0, limitMs));
   }
 };
-
-void PrintRawLines(const std::string &datagram) {
-  if (!Settings.Verbose) return;
-  WriteLine("[" + SanitizeControlChars(datagram) + "]");
-  if (Settings.VerbosityLevel >= 2) WriteLine(BytesToHexList(datagram));
-}
 
 // /a: the identity, or with a long reply the identity and the interfaces.
 void AskIdentity(const std::string &datagram, const std::string &source) {
@@ -91,16 +91,16 @@ void SendCommand(const std::string &source) {
 
 void HandleReply(const std::string &datagram, const std::string &source, ListeningTime &time) {
   LimitDeviceCount(DeviceList);
-  const std::string received = "Received from: " + source + "  Length: " + std::to_string(datagram.size());
+  const std::string received = ReceivedFromLine(source, datagram.size());
   if (IsDuplicateReply(DeviceList, datagram)) {
     if (Settings.Verbose) WriteLine(received + " - Duplicated response");
-    PrintRawLines(datagram);
+    PrintRawDatagram(datagram);
     return;
   }
   StoreDevice(DeviceList, datagram);
   if (Settings.Verbose) WriteLine(received);
   WriteLine(FormatDeviceReply(datagram));
-  PrintRawLines(datagram);
+  PrintRawDatagram(datagram);
   if (Settings.AskIdentity) AskIdentity(datagram, source);
   if (Settings.SendToAll) {
     time.start = Now();
@@ -142,6 +142,8 @@ void Listen(TUDPBlockSocket &listener, std::int64_t listenMs) {
 
 }  // namespace
 
+namespace {
+
 void SendDiscoveryQuery(std::string_view payload) {
   std::string remaining = SourceAddressSelection();
   std::string entry;
@@ -158,16 +160,15 @@ void SendDiscoveryQuery(std::string_view payload) {
   }
 }
 
+}  // namespace
+
 void DiscoverPowerSupplies(std::int64_t listenMs) {
   ClearDeviceList(DeviceList);
   {
     TUDPBlockSocket listener;
     listener.ReserveReceiveRoom(kBurstReplies, kFullReplyBytes);
     const std::string port = std::to_string(Settings.ServerPort);
-    listener.BindTo("0.0.0.0", port);
-    if (listener.ErrorCode() != 0) {
-      WriteLine(FailureLine("!Bind failed with error code: ", listener));
-    } else {
+    if (StartListener(listener, port)) {
       if (Settings.Verbose) WriteLine("Listener started at UDP port " + port);
       Listen(listener, listenMs);
       listener.CloseEndpoint();

@@ -8,7 +8,3 @@
 // (re-querying once half-way) and prints one block per new supply; with
 // /a or /s it also talks to each new supply over TCP.
 void DiscoverPowerSupplies(std::int64_t listenMs);
-
-// Sends payload as one datagram from every source entry to the /bca
-// address and /cport port.
-void SendDiscoveryQuery(std::string_view payload);

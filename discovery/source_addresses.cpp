@@ -4,7 +4,7 @@
 #include "core/settings.h"
 #include "discovery/local_addresses.h"
 #include "net/block_socket.h"
-#include "platform/platform.h"
+#include "session/udp_endpoints.h"
 
 namespace {
 // A remaining text this short holds no entry ("0.0.0.0," is the shortest).
@@ -47,10 +47,5 @@ void PrepareSender(TUDPBlockSocket &socket, const std::string &entry, bool bindT
 
 bool StartSender(TUDPBlockSocket &socket, const std::string &entry, bool bindToEntry) {
   PrepareSender(socket, entry, bindToEntry);
-  if (socket.ErrorCode() != 0) {
-    WriteLine(FailureLine("!Sender failed with error code: ", socket));
-    return false;
-  }
-  if (Settings.Verbose) WriteLine("Sender started at: " + entry);
-  return true;
+  return SenderStarted(socket, entry);
 }

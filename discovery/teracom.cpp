@@ -10,10 +10,12 @@
 #include "core/settings.h"
 #include "discovery/device_list.h"
 #include "discovery/device_reply.h"
+#include "discovery/raw_datagram.h"
 #include "discovery/source_addresses.h"
 #include "discovery/teracom_reply.h"
 #include "net/block_socket.h"
 #include "platform/platform.h"
+#include "session/udp_endpoints.h"
 
 namespace {
 
@@ -30,9 +32,8 @@ constexpr int kBurstReplyBytes = 512;
 void HandleReply(const std::string &reply, const std::string &sender) {
   LimitDeviceCount(DeviceList);
   if (Settings.Verbose) {
-    WriteLine("Received from: " + sender + "  Length: " + std::to_string(reply.size()));
-    WriteLine("[" + SanitizeControlChars(reply) + "]");
-    if (Settings.VerbosityLevel == 2) WriteLine(BytesToHexList(reply));
+    WriteLine(ReceivedFromLine(sender, reply.size()));
+    PrintRawDatagram(reply);
   }
   std::string serial = ParseTeracomReply(reply, TeracomField::SerialMac);
   if (!IsDuplicateTeracom(serial, DeviceList)) {

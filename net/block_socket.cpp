@@ -19,6 +19,18 @@ void TBlockSocket::RecordSystemError() {
   error_code_ = SocketErrorFromSystem(last_socket_error());
 }
 
+bool TBlockSocket::ReadGaveBytes(long result) {
+  if (result < 0) {
+    RecordSystemError();
+    return false;
+  }
+  if (result == 0) {
+    error_code_ = kErrorConnectionReset;
+    return false;
+  }
+  return true;
+}
+
 bool TBlockSocket::MakeHandle(int family) {
   state_->handle = open_socket(family, state_->socketType, 0);
   if (state_->handle == invalid_socket) {

@@ -85,6 +85,10 @@ class TBlockSocket {
   bool HandleOpen() const;
   // error_code_ from the last failed socket call.
   void RecordSystemError();
+  // The outcome of a read call's result: true when it gave bytes; else
+  // false with error_code_ set, the system's error for a failure and 10054
+  // for a read of 0 bytes.
+  bool ReadGaveBytes(long result);
   // Records the local address the system gave the OS socket (after a bind
   // or connect); keeps the recorded one if the system cannot tell.
   void RecordLocalAddress();

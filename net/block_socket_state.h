@@ -24,6 +24,17 @@ struct TBlockSocket::State {
   int receiveRoom = 0;
 };
 
+// Runs a socket call (a lambda returning its long result) again as long as
+// a signal interrupts it.
+template <typename Call>
+long RetryInterrupted(Call call) {
+  long result;
+  do {
+    result = call();
+  } while (result < 0 && last_call_interrupted());
+  return result;
+}
+
 // Largest piece one read hands back: also the cap of the readable count.
 inline constexpr int kMaxReadSize = 65536;
 

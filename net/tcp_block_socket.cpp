@@ -59,9 +59,9 @@ int TTCPBlockSocket::SendBytes(std::string_view data) {
     std::size_t done = 0;
     // One piece per send call; a blocking send may still take less.
     while (done < piece) {
-      const long result = send_bytes(state_->handle, data.data() + sent + done, piece - done);
+      const long result =
+          RetryInterrupted([&] { return send_bytes(state_->handle, data.data() + sent + done, piece - done); });
       if (result < 0) {
-        if (last_call_interrupted()) continue;
         RecordSystemError();
         if (last_send_timed_out()) error_code_ = kErrorTimedOut;
         return static_cast<int>(std::min<std::size_t>(sent + done, 0x7FFFFFFF));
@@ -75,18 +75,8 @@ int TTCPBlockSocket::SendBytes(std::string_view data) {
 
 std::string TTCPBlockSocket::ReadOnce(int count) {
   std::string data(static_cast<std::size_t>(count), '\0');
-  long result;
-  do {
-    result = receive_bytes(state_->handle, data.data(), data.size());
-  } while (result < 0 && last_call_interrupted());
-  if (result < 0) {
-    RecordSystemError();
-    return {};
-  }
-  if (result == 0) {
-    error_code_ = kErrorConnectionReset;
-    return {};
-  }
+  const long result = RetryInterrupted([&] { return receive_bytes(state_->handle, data.data(), data.size()); });
+  if (!ReadGaveBytes(result)) return {};
   data.resize(static_cast<std::size_t>(result));
   return data;
 }

@@ -74,11 +74,9 @@ int TUDPBlockSocket::SendBytes(std::string_view data) {
   // A socket whose bind step failed before it was made: the system picks
   // the source address and port.
   if (!HandleOpen() && !MakeHandle(state_->peer.Family())) return 0;
-  long result;
-  do {
-    result = send_datagram(state_->handle, data.data(), data.size(), state_->peer.Get(),
-                           state_->peer.length);
-  } while (result < 0 && last_call_interrupted());
+  const long result = RetryInterrupted([&] {
+    return send_datagram(state_->handle, data.data(), data.size(), state_->peer.Get(), state_->peer.length);
+  });
   if (result < 0) {
     RecordSystemError();
     return 0;
@@ -92,20 +90,11 @@ int TUDPBlockSocket::SendBytes(std::string_view data) {
 std::string TUDPBlockSocket::ReadOnce(int) {
   std::string data(static_cast<std::size_t>(kMaxReadSize), '\0');
   SocketAddress source;
-  long result;
-  do {
+  const long result = RetryInterrupted([&] {
     source.length = sizeof source.storage;
-    result = receive_datagram(state_->handle, data.data(), data.size(), source.Get(),
-                              &source.length);
-  } while (result < 0 && last_call_interrupted());
-  if (result < 0) {
-    RecordSystemError();
-    return {};
-  }
-  if (result == 0) {
-    error_code_ = kErrorConnectionReset;
-    return {};
-  }
+    return receive_datagram(state_->handle, data.data(), data.size(), source.Get(), &source.length);
+  });
+  if (!ReadGaveBytes(result)) return {};
   state_->peer = source;
   data.resize(static_cast<std::size_t>(result));
   return data;

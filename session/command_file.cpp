@@ -19,15 +19,13 @@ namespace {
 constexpr int kErrorQueryLevel = 2;  // /vv
 const char kErrorQuery[] = "syst:err?";
 
-bool EchoOn() { return !Settings.BriefOutput; }
-
 // The verbose-only line of a receive that brought nothing.
 void PrintReceiveFailure(int code, const std::string &description) {
   if (!Settings.Verbose) return;
   if (code == kErrorTimedOut) {
     WriteLine("Response Timeout!" + TimestampSuffix());
   } else {
-    WriteLine("Recv error: " + std::to_string(code) + " " + description + TimestampSuffix());
+    WriteLine(RecvErrorLine(code, description) + TimestampSuffix());
   }
 }
 
@@ -112,16 +110,8 @@ void RunCommandFile(const std::string &address, const std::string &fileName, int
   CommandFileLines file;
   OpenCommandFile(file, fileName);
 
-  if (!SessionSocket) {
-    if (Settings.Verbose) WriteLine("TCP Create");
-    SessionSocket = std::make_unique<TTCPBlockSocket>();
-  }
-  TTCPBlockSocket &socket = *SessionSocket;
-  socket.PrepareHandle();
-  socket.ConnectTo(address, std::to_string(Settings.TcpPort));
-  if (socket.ErrorCode() != 0) {
-    WriteLine(FailureLine("!TCP failed with error code ", socket));
-  } else {
+  if (ConnectSessionSocket(address, "!TCP failed with error code ")) {
+    TTCPBlockSocket &socket = *SessionSocket;
     if (Settings.ResolveHostName) PrintResolvedHostName(socket, address);
     SendLines(socket, address, file, verbosityLevel);
     socket.CloseEndpoint();

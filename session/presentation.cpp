@@ -19,6 +19,8 @@ std::string CommasToLineEnds(const std::string &text) {
 
 }  // namespace
 
+bool EchoOn() { return !Settings.BriefOutput; }
+
 void TransformReplyInPlace(std::string &reply) {
   if (!reply.empty() && reply.back() == '\n') reply.pop_back();
   if (!reply.empty() && reply.back() == '\r') reply.pop_back();

@@ -7,6 +7,9 @@
 
 #include "platform/platform.h"
 
+// Whether the echo of outgoing commands is shown: not in brief output.
+bool EchoOn();
+
 // Strips one line end (LF, then CR), then applies /xc and /xsk.
 std::string TransformReply(std::string_view reply);
 // The same on the reply itself: a large reply is not copied (only /xc,

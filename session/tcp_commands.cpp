@@ -15,12 +15,9 @@
 namespace {
 
 constexpr int kAfterSplitFieldMs = 100;  // pause after each sent /d field
-constexpr int kSplitPauseMs = 500;       // a field of one space
 // The least pause after a repeated pass that sent nothing, whatever /ttime
 // says: such a pass has no exchange to wait on and must not spin.
 constexpr int kIdlePassMinimumMs = 10;
-
-bool EchoOn() { return !Settings.BriefOutput; }
 
 // One pass over the fields; true when at least one field was sent.
 bool RunSplitPass(const std::string &address) {
@@ -28,7 +25,7 @@ bool RunSplitPass(const std::string &address) {
   for (const std::string &field : SplitCommandFields(Settings.Command)) {
     if (field == " ") {
       if (EchoOn()) WriteLine("[ wait 500 ms ]");
-      SleepMs(kSplitPauseMs);
+      SleepMs(kSpaceFieldPauseMs);
       continue;
     }
     // Split parts are always shown in text form.

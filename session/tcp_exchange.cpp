@@ -79,22 +79,30 @@ void PrintResolvedHostName(TTCPBlockSocket &socket, std::string_view address) {
   WriteLine(", hostname: " + socket.ResolveAddressName(std::string(address)));
 }
 
-TcpExchangeResult TcpRequest(std::string_view address, std::string_view command) {
-  TcpExchangeResult result;
+bool ConnectSessionSocket(std::string_view address, std::string_view failureHead) {
   if (!SessionSocket) {
     if (Settings.Verbose) WriteLine("TCP Create");
     SessionSocket = std::make_unique<TTCPBlockSocket>();
   }
-  SlotRelease release;
   TTCPBlockSocket &socket = *SessionSocket;
-  const bool binary = Settings.HexMode;
-
   socket.PrepareHandle();
   socket.ConnectTo(std::string(address), std::to_string(Settings.TcpPort));
-  if (socket.ErrorCode() != 0) {
-    WriteLine(FailureLine("!TCP connect failed with error code ", socket));
-    return result;
-  }
+  if (socket.ErrorCode() == 0) return true;
+  WriteLine(FailureLine(failureHead, socket));
+  return false;
+}
+
+std::string RecvErrorLine(int code, std::string_view description) {
+  return "Recv error: " + std::to_string(code) + " " + std::string(description);
+}
+
+TcpExchangeResult TcpRequest(std::string_view address, std::string_view command) {
+  TcpExchangeResult result;
+  const bool connected = ConnectSessionSocket(address, "!TCP connect failed with error code ");
+  SlotRelease release;
+  if (!connected) return result;
+  TTCPBlockSocket &socket = *SessionSocket;
+  const bool binary = Settings.HexMode;
 
   if (Settings.Verbose) WriteLine(TcpForLine(address, command, binary));
   if (Settings.ResolveHostName) PrintResolvedHostName(socket, address);
@@ -118,7 +126,7 @@ TcpExchangeResult TcpRequest(std::string_view address, std::string_view command)
   } else if (collected.FirstError != 0) {
     result.Failed = true;
     if (Settings.Verbose) {
-      WriteLine("Recv error: " + std::to_string(collected.FirstError) + " " + collected.FirstErrorText);
+      WriteLine(RecvErrorLine(collected.FirstError, collected.FirstErrorText));
     }
     result.Reply = "TCP Command Error! " + std::to_string(collected.FirstError);
   } else {

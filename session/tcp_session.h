@@ -25,6 +25,14 @@ struct TcpExchangeResult {
   bool Failed = false;
 };
 
+// Fills the slot (with /v "TCP Create" when it makes a socket) and connects
+// it to address on Settings.TcpPort. On failure prints failureHead's
+// failure line and returns false; emptying the slot is the caller's.
+bool ConnectSessionSocket(std::string_view address, std::string_view failureHead);
+
+// "Recv error: " + code + " " + description: a receive that failed.
+std::string RecvErrorLine(int code, std::string_view description);
+
 // Connects to address (dotted text) on Settings.TcpPort, sends command (raw
 // in binary mode, else with the line terminator), collects the reply and
 // closes. The slot holds the socket only for the length of the call.
@@ -75,8 +83,9 @@ void RunTcpCommands();
 
 // The fields of a /d command in the order they are acted on: field 1 is
 // skipped when empty, and the sequence ends at the next empty field or at
-// the end. A field of exactly one space is a pause.
+// the end. A field of exactly one space is a pause of kSpaceFieldPauseMs.
 std::vector<std::string> SplitCommandFields(std::string_view command);
+inline constexpr int kSpaceFieldPauseMs = 500;
 
 // Output lines of an exchange, each ending with the timestamp suffix.
 // Text form: reply, then (echo on) TAB " [" command "]".

@@ -13,18 +13,26 @@
 #include "session/command_file_lines.h"
 #include "session/presentation.h"
 #include "session/tcp_session.h"
+#include "session/udp_endpoints.h"
 
 namespace {
+
+// Sends command as one datagram to Settings.IpAddress on Settings.ClientPort
+// from a fresh endpoint, and prints a reply that comes back to it within 50 ms.
+void SendUdpCommand(std::string_view command);
+// The ";" fields that split mode acts on, in order: from field 1 up to the
+// first empty one, so a text starting with ";" gives none.
+std::vector<std::string> UdpCommandFields(std::string_view command);
+// The lines printed for a datagram received on the listener: the bytes as
+// they stand, with verbose the source and length before and a hex list after.
+std::vector<std::string> ReceivedDatagramLines(std::string_view source, std::string_view data, bool verbose);
 
 constexpr int kReplyWaitMs = 50;         // the sender's wait for a direct reply
 constexpr int kListenWaitMs = 50;        // one listening step
 constexpr int kPassPauseMs = 3;          // after each pass of the loop
 constexpr int kDatagramExtendsMs = 50;   // each received datagram lengthens the window
 constexpr int kEmptyLinePauseMs = 1000;  // an empty file line
-constexpr int kSpaceFieldPauseMs = 500;  // a ";" field of one space
 constexpr int kAfterFieldMs = 300;       // after each ";" field sent
-
-bool EchoOn() { return !Settings.BriefOutput; }
 
 // What is left to send: the lines of the command file, or the command's
 // fields (split mode), or the command itself (single mode).
@@ -128,6 +136,8 @@ void ExtendWindow(UdpWindow &window, std::int64_t ms) {
 
 bool WindowOpen(const UdpWindow &window, std::uint64_t now) { return now < window.End; }
 
+namespace {
+
 std::vector<std::string> UdpCommandFields(std::string_view command) {
   if (command.empty() || command.front() == ';') return {};
   return SplitCommandFields(command);
@@ -136,7 +146,7 @@ std::vector<std::string> UdpCommandFields(std::string_view command) {
 std::vector<std::string> ReceivedDatagramLines(std::string_view source, std::string_view data, bool verbose) {
   std::vector<std::string> lines;
   if (verbose) {
-    lines.push_back("Received from: " + std::string(source) + "  Length: " + std::to_string(data.size()));
+    lines.push_back(ReceivedFromLine(source, data.size()));
   }
   lines.emplace_back(data);
   if (verbose) lines.push_back(BytesToHexList(data));
@@ -148,16 +158,14 @@ void SendUdpCommand(std::string_view command) {
   TUDPBlockSocket sender;
   sender.PrepareHandle();
   sender.ConnectTo(address, std::to_string(Settings.ClientPort));
-  if (sender.ErrorCode() != 0) {
-    WriteLine(FailureLine("!Sender failed with error code: ", sender));
-    return;
-  }
-  if (Settings.Verbose) WriteLine("Sender started at: " + address);
+  if (!SenderStarted(sender, address)) return;
   sender.SendText(command);
   const std::string reply = sender.ReceiveWaiting(kReplyWaitMs);
   if (!reply.empty()) WriteLine("Sender received: " + reply);
   sender.CloseEndpoint();
 }
+
+}  // namespace
 
 void RunUdpCommandMode(std::int64_t windowMs) {
   // The file is checked before any socket is made.
@@ -174,10 +182,7 @@ void RunUdpCommandMode(std::int64_t windowMs) {
   }
 
   TUDPBlockSocket listener;
-  listener.BindTo("0.0.0.0", std::to_string(Settings.ServerPort));
-  if (listener.ErrorCode() != 0) {
-    WriteLine(FailureLine("!Bind failed with error code: ", listener));
-  } else {
+  if (StartListener(listener, std::to_string(Settings.ServerPort))) {
     SendAndListen(listener, sending, windowMs);
     listener.CloseEndpoint();
   }

@@ -4,19 +4,12 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
-#include <string_view>
-#include <vector>
 
 // Runs the mode: sends Settings.Command (whole, or its ";" fields with
 // SplitCommands) or the lines of Settings.FileName (FileMode), then listens
 // until windowMs have passed since the last command went out. A missing or
 // unreadable command file ends the program (exit codes 4 and 3).
 void RunUdpCommandMode(std::int64_t windowMs);
-
-// Sends command as one datagram to Settings.IpAddress on Settings.ClientPort
-// from a fresh endpoint, and prints a reply that comes back to it within 50 ms.
-void SendUdpCommand(std::string_view command);
 
 // ---- Pieces of the run, apart from its sockets ----
 
@@ -32,10 +25,3 @@ void RestartWindow(UdpWindow &window, std::uint64_t sentAt);  // a command went 
 void ExtendWindow(UdpWindow &window, std::int64_t ms);        // a pause, a datagram
 bool WindowOpen(const UdpWindow &window, std::uint64_t now);
 
-// The ";" fields that split mode acts on, in order: from field 1 up to the
-// first empty one, so a text starting with ";" gives none.
-std::vector<std::string> UdpCommandFields(std::string_view command);
-
-// The lines printed for a datagram received on the listener: the bytes as
-// they stand, with verbose the source and length before and a hex list after.
-std::vector<std::string> ReceivedDatagramLines(std::string_view source, std::string_view data, bool verbose);

@@ -1,0 +1,25 @@
+#include "session/udp_endpoints.h"
+
+#include "core/settings.h"
+#include "net/block_socket.h"
+#include "platform/platform.h"
+
+bool StartListener(TUDPBlockSocket &listener, const std::string &port) {
+  listener.BindTo("0.0.0.0", port);
+  if (listener.ErrorCode() == 0) return true;
+  WriteLine(FailureLine("!Bind failed with error code: ", listener));
+  return false;
+}
+
+bool SenderStarted(const TUDPBlockSocket &sender, std::string_view address) {
+  if (sender.ErrorCode() != 0) {
+    WriteLine(FailureLine("!Sender failed with error code: ", sender));
+    return false;
+  }
+  if (Settings.Verbose) WriteLine("Sender started at: " + std::string(address));
+  return true;
+}
+
+std::string ReceivedFromLine(std::string_view source, std::size_t length) {
+  return "Received from: " + std::string(source) + "  Length: " + std::to_string(length);
+}

@@ -1,0 +1,22 @@
+// The set-up steps and report lines that every UDP mode shares: the
+// listener, the outcome of a sender's set-up, and the line that names a
+// received datagram.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+class TUDPBlockSocket;
+
+// Binds listener to every local address on port. On failure prints
+// "!Bind failed with error code: " + code + " : " + text and returns false.
+bool StartListener(TUDPBlockSocket &listener, const std::string &port);
+
+// The outcome of a sender's set-up: on an error code the line "!Sender
+// failed with error code: " + code + " : " + text and false (nothing may be
+// sent); else, with /v, "Sender started at: " + address and true.
+bool SenderStarted(const TUDPBlockSocket &sender, std::string_view address);
+
+// "Received from: " + source + "  Length: " + length.
+std::string ReceivedFromLine(std::string_view source, std::size_t length);
