@@ -166,7 +166,8 @@ void RunUdpCommandMode(std::int64_t windowMs) {
   if (Settings.FileMode) {
     OpenCommandFile(file, Settings.FileName);
     sending.File = &file;
-  } else if (Settings.SplitCommands) {
+  } else if (Settings.SplitCommands && !Settings.HexMode) {
+    // Binary commands (/hex, /mod) go whole: a 0x3B byte is data, not a ";".
     sending.Split = true;
     sending.Fields = UdpCommandFields(Settings.Command);
   } else if (!Settings.Command.empty()) {
