@@ -79,7 +79,7 @@ void PrintResolvedHostName(TTCPBlockSocket &socket, std::string_view address) {
   WriteLine(", hostname: " + socket.ResolveAddressName(std::string(address)));
 }
 
-TcpExchangeResult TcpRequest(std::string_view address, std::string_view command) {
+TcpExchangeResult TcpRequest(std::string_view address, std::string_view command, bool binary) {
   TcpExchangeResult result;
   if (!SessionSocket) {
     if (Settings.Verbose) WriteLine("TCP Create");
@@ -87,7 +87,6 @@ TcpExchangeResult TcpRequest(std::string_view address, std::string_view command)
   }
   SlotRelease release;
   TTCPBlockSocket &socket = *SessionSocket;
-  const bool binary = Settings.HexMode;
 
   socket.PrepareHandle();
   socket.ConnectTo(std::string(address), std::to_string(Settings.TcpPort));
@@ -131,6 +130,14 @@ TcpExchangeResult TcpRequest(std::string_view address, std::string_view command)
   return result;
 }
 
+TcpExchangeResult TcpRequest(std::string_view address, std::string_view command) {
+  return TcpRequest(address, command, Settings.HexMode);
+}
+
 std::string TcpExchange(std::string_view address, std::string_view command) {
   return TcpRequest(address, command).Reply;
+}
+
+std::string TcpTextExchange(std::string_view address, std::string_view command) {
+  return TcpRequest(address, command, false).Reply;
 }
