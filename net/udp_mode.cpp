@@ -154,6 +154,11 @@ void SendUdpCommand(std::string_view command) {
   }
   if (Settings.Verbose) WriteLine("Sender started at: " + address);
   sender.SendText(command);
+  if (sender.ErrorCode() != 0) {
+    WriteLine(FailureLine("!Sender failed with error code: ", sender));
+    sender.CloseEndpoint();
+    return;
+  }
   const std::string reply = sender.ReceiveWaiting(kReplyWaitMs);
   if (!reply.empty()) WriteLine("Sender received: " + reply);
   sender.CloseEndpoint();
