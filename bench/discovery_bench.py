@@ -5,7 +5,9 @@ answer at once.
 Usage: discovery_bench.py [PSULAN_BINARY] [RUNS]   (default: $PSULAN_BIN or build-bench/psulan, 5)
 Run it inside a private network namespace (discovery_bench.sh does that): the
 program broadcasts, and 250 simulated supplies answer from 127.0.1.1 to
-127.0.1.250, each 1 ms after a query and at once over TCP.
+127.0.1.250, each 1 ms after a query and at once over TCP. Their MACs are
+consecutive, F4-E1-42-00-03-00 to F4-E1-42-00-03-F9, so pairs such as ...-41
+and ...-61 differ only by 0x20 in a letter's range: each is a supply of its own.
 
 1. Default discovery (no arguments): wall time minus the listening time
    (2001 ms) and the wait after the query (50 ms). Limit: 150 ms, with all 250
@@ -28,6 +30,7 @@ sys.path.insert(0, os.path.join(HERE, "..", "tests", "fakes"))
 from fake_supply import FakeSupplies, numbered  # noqa: E402
 
 SUPPLIES = 250
+FIRST_MAC = "F4-E1-42-00-03-00"
 LISTEN_S = 2.001
 AFTER_QUERY_S = 0.050
 EXCHANGE_WAITS_S = 0.010 + 0.050
@@ -97,7 +100,7 @@ def main():
     runs = int(sys.argv[2]) if len(sys.argv) > 2 else 5
     if [name for _, name in __import__("socket").if_nameindex()] != ["lo"]:
         raise SystemExit("run inside a private network namespace (bench/discovery_bench.sh)")
-    fake = FakeSupplies(numbered(SUPPLIES, length=107, delay=0.001, tcp_delay=0.0)).start()
+    fake = FakeSupplies(numbered(SUPPLIES, length=107, delay=0.001, tcp_delay=0.0, first_mac=FIRST_MAC)).start()
     try:
         timed_run([binary, "/f"])  # warm the page cache
         ok = default_discovery(binary, runs)

@@ -33,14 +33,8 @@ const char *DhcpState(std::string_view datagram) {
   return " - Static";
 }
 
-// The first 6 bytes with a-z read as A-Z.
-std::string MacKey(std::string_view bytes) {
-  std::string key(bytes.substr(0, kMacWidth));
-  for (char &c : key) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return key;
-}
+// The first 6 bytes, the raw MAC address: compared as bytes, never as text.
+std::string_view MacKey(std::string_view bytes) { return bytes.substr(0, kMacWidth); }
 
 }  // namespace
 
@@ -86,7 +80,7 @@ std::string FormatDeviceReply(std::string_view datagram) {
 }
 
 bool IsDuplicateReply(const DeviceListRecord &list, std::string_view datagram) {
-  const std::string key = MacKey(datagram);
+  const std::string_view key = MacKey(datagram);
   const int last = std::clamp(list.Count, 0, kDeviceSlots - 1);
   for (int slot = 0; slot <= last; ++slot) {
     if (MacKey(list.Slots[static_cast<std::size_t>(slot)]) == key) return true;

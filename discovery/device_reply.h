@@ -18,6 +18,7 @@ struct DeviceListRecord;
 // "PUD:  [...]" line without an end. Every 0x00 byte is left out.
 std::string FormatDeviceReply(std::string_view datagram);
 
-// True when the first 6 bytes of the datagram (fewer if shorter), with a-z
-// read as A-Z, equal those of a stored entry: slots 0 to Count inclusive.
+// True when the first 6 bytes of the datagram (fewer if shorter) equal those
+// of a stored entry byte for byte, length included: slots 0 to Count
+// inclusive.
 bool IsDuplicateReply(const DeviceListRecord &list, std::string_view datagram);

@@ -63,12 +63,13 @@ struct ListeningTime {
 };
 
 // /a: the identity, or with a long reply the identity and the interfaces.
+// The query is text with its line end, also when /cmd is binary (/hex).
 void AskIdentity(const std::string &datagram, const std::string &source) {
   if (datagram.size() <= kLongestIdnReply) {
-    WriteLine("IDN:  [" + TcpExchange(source, "*idn?") + "]");
+    WriteLine("IDN:  [" + TcpTextExchange(source, "*idn?") + "]");
     return;
   }
-  const std::string reply = TcpExchange(source, "*idn?;system:interface:type all?");
+  const std::string reply = TcpTextExchange(source, "*idn?;system:interface:type all?");
   std::string oneLine;
   for (const char c : reply) {
     if (c == '\r') {

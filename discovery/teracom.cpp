@@ -27,6 +27,9 @@ constexpr std::int64_t kPauseAfterReplyMs = 100;
 // The receive queue holds a burst of this many replies of this size.
 constexpr int kBurstReplies = 250;
 constexpr int kBurstReplyBytes = 512;
+// Datagrams taken in one source's wait at the most, so that a sender that
+// never pauses cannot hold the run open; no real module comes near it.
+constexpr int kDatagramLimit = 4096;
 
 // Prints the lines of one received datagram and stores a new module.
 void HandleReply(const std::string &reply, const std::string &sender) {
@@ -42,22 +45,34 @@ void HandleReply(const std::string &reply, const std::string &sender) {
   }
 }
 
-// Sends the query from one source entry and reads the replies until a
-// receive fails, the time-out included.
+// Sends the query from one source entry and reads the replies until the
+// response time-out passes without a datagram, or a receive fails. An empty
+// datagram is taken and ignored; the silence it fell in goes on.
 void QueryFromEntry(const std::string &entry, bool bindToEntry) {
   TUDPBlockSocket socket;
   socket.ReserveReceiveRoom(kBurstReplies, kBurstReplyBytes);
   if (StartSender(socket, entry, bindToEntry)) {
     socket.SendText(kQuery);
-    for (;;) {
-      const std::string reply = socket.ReceiveWaiting(Settings.ResponseTimeoutMs);
-      if (socket.ErrorCode() != 0) {
+    std::uint64_t quietSince = TickCountMs();
+    for (int taken = 0;; ++taken) {
+      if (taken == kDatagramLimit) {
+        if (Settings.Verbose) WriteLine("Wait ended after " + std::to_string(kDatagramLimit) + " datagrams");
+        break;
+      }
+      const std::uint64_t waited = TickCountMs() - quietSince;
+      const std::uint64_t timeout = static_cast<std::uint64_t>(Settings.ResponseTimeoutMs);
+      const std::string reply = socket.ReceiveWaiting(waited < timeout ? static_cast<int>(timeout - waited) : 0);
+      const int code = socket.ErrorCode();
+      if (code == kErrorConnectionReset) continue;
+      if (code != 0) {
         if (Settings.Verbose) WriteLine("RECV Timeout");
         break;
       }
-      if (reply.size() <= kShortestIgnored) continue;
-      HandleReply(reply, socket.PeerAddress());
-      SleepMs(kPauseAfterReplyMs);
+      if (reply.size() > kShortestIgnored) {
+        HandleReply(reply, socket.PeerAddress());
+        SleepMs(kPauseAfterReplyMs);
+      }
+      quietSince = TickCountMs();
     }
   }
   socket.CloseEndpoint();

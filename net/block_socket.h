@@ -59,6 +59,11 @@ class TBlockSocket {
   // TCP: a send that cannot hand the system a single byte for this long (a
   // peer that has stopped reading) stops with 10060; 0 or less: no limit.
   std::int32_t SendTimeoutMs = 10000;
+  // TCP: a connect that is never answered (an instrument switched off)
+  // stops with 10060 after this long, as Windows' own connect does after
+  // about 21 s; 0 or less: no limit. Windows keeps its own limit and
+  // ignores this one.
+  std::int32_t ConnectTimeoutMs = 21000;
 
  protected:
   // socketType: SOCK_STREAM or SOCK_DGRAM.

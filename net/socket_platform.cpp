@@ -61,6 +61,10 @@ bool last_call_interrupted() { return WSAGetLastError() == WSAEINTR; }
 
 bool last_send_timed_out() { return WSAGetLastError() == WSAETIMEDOUT; }
 
+int connect_within(socket_t s, const sockaddr *peer, socklen_type length, int) {
+  return ::connect(s, peer, length) == 0 ? 0 : -1;
+}
+
 bool readable_byte_count(socket_t s, int &count) {
   u_long value = 0;
   if (::ioctlsocket(s, FIONREAD, &value) != 0) return false;
@@ -158,6 +162,44 @@ bool last_call_interrupted() { return errno == EINTR; }
 
 // A blocking send whose SO_SNDTIMEO ran out before it handed over a byte.
 bool last_send_timed_out() { return errno == EAGAIN || errno == EWOULDBLOCK; }
+
+// Started without blocking and waited for with poll(); a refusal or an
+// unreachable network ends the wait as soon as the system knows it.
+int connect_within(socket_t s, const sockaddr *peer, socklen_type length, int timeoutMs) {
+  const int flags = ::fcntl(s, F_GETFL);
+  if (flags < 0 || ::fcntl(s, F_SETFL, flags | O_NONBLOCK) != 0) return ::connect(s, peer, length) == 0 ? 0 : -1;
+  int error = 0;
+  if (::connect(s, peer, length) != 0) {
+    error = errno;
+    if (error == EINPROGRESS || error == EINTR) {
+      const Clock::time_point start = Clock::now();
+      int left = timeoutMs > 0 ? timeoutMs : -1;
+      for (;;) {
+        pollfd entry{};
+        entry.fd = s;
+        entry.events = POLLOUT;
+        const int result = ::poll(&entry, 1, left);
+        if (result > 0) {
+          socklen_t size = sizeof error;
+          if (::getsockopt(s, SOL_SOCKET, SO_ERROR, &error, &size) != 0) error = errno;
+          break;
+        }
+        if (result == 0) {
+          error = ETIMEDOUT;
+          break;
+        }
+        if (errno != EINTR) {
+          error = errno;
+          break;
+        }
+        if (timeoutMs > 0) left = RemainingMs(start, timeoutMs);
+      }
+    }
+  }
+  ::fcntl(s, F_SETFL, flags);
+  errno = error;
+  return error == 0 ? 0 : -1;
+}
 
 bool readable_byte_count(socket_t s, int &count) {
   int value = 0;

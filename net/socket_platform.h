@@ -68,6 +68,13 @@ long receive_bytes(socket_t s, char *buffer, std::size_t length);
 long receive_datagram(socket_t s, char *buffer, std::size_t length, sockaddr *from,
                       socklen_type *fromLength);
 
+// Connects the stream socket s to peer. Windows: the blocking connect,
+// which gives up after about 21 s by itself, and timeoutMs plays no part.
+// Elsewhere the system would try for about two minutes: the connect is
+// waited for at most timeoutMs (0 or less: no limit), then fails as timed
+// out, and s is left blocking. 0, or -1 with last_socket_error() telling why.
+int connect_within(socket_t s, const sockaddr *peer, socklen_type length, int timeoutMs);
+
 // Integer socket option (SO_BROADCAST, SO_REUSEADDR, ...). 0 or -1.
 int set_socket_option(socket_t s, int level, int name, int value);
 // How long one blocking send may wait for room to hand over bytes

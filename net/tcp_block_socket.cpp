@@ -1,4 +1,4 @@
-// TCP endpoints: blocking connect, sends in pieces, reads of what is there,
+// TCP endpoints: blocking connect (bounded in time), sends in pieces, reads of what is there,
 // and the orderly close.
 #include <algorithm>
 #include <cstddef>
@@ -26,7 +26,7 @@ void TTCPBlockSocket::ConnectTo(const std::string &address, const std::string &p
   error_code_ = ResolveSocketAddress(address, port, Family, PreferIP4, SOCK_STREAM, peer);
   if (error_code_ != 0) return;
   if (!HandleOpen() && !MakeHandle(peer.Family())) return;
-  if (::connect(state_->handle, peer.Get(), peer.length) != 0) {
+  if (connect_within(state_->handle, peer.Get(), peer.length, ConnectTimeoutMs) != 0) {
     RecordSystemError();
     return;
   }

@@ -96,13 +96,12 @@ std::string RecvErrorLine(int code, std::string_view description) {
   return "Recv error: " + std::to_string(code) + " " + std::string(description);
 }
 
-TcpExchangeResult TcpRequest(std::string_view address, std::string_view command) {
+TcpExchangeResult TcpRequest(std::string_view address, std::string_view command, bool binary) {
   TcpExchangeResult result;
   const bool connected = ConnectSessionSocket(address, "!TCP connect failed with error code ");
   SlotRelease release;
   if (!connected) return result;
   TTCPBlockSocket &socket = *SessionSocket;
-  const bool binary = Settings.HexMode;
 
   if (Settings.Verbose) WriteLine(TcpForLine(address, command, binary));
   if (Settings.ResolveHostName) PrintResolvedHostName(socket, address);
@@ -139,6 +138,14 @@ TcpExchangeResult TcpRequest(std::string_view address, std::string_view command)
   return result;
 }
 
+TcpExchangeResult TcpRequest(std::string_view address, std::string_view command) {
+  return TcpRequest(address, command, Settings.HexMode);
+}
+
 std::string TcpExchange(std::string_view address, std::string_view command) {
   return TcpRequest(address, command).Reply;
+}
+
+std::string TcpTextExchange(std::string_view address, std::string_view command) {
+  return TcpRequest(address, command, false).Reply;
 }

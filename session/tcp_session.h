@@ -34,12 +34,18 @@ bool ConnectSessionSocket(std::string_view address, std::string_view failureHead
 std::string RecvErrorLine(int code, std::string_view description);
 
 // Connects to address (dotted text) on Settings.TcpPort, sends command (raw
-// in binary mode, else with the line terminator), collects the reply and
+// when binary, else with the line terminator), collects the reply and
 // closes. The slot holds the socket only for the length of the call.
+TcpExchangeResult TcpRequest(std::string_view address, std::string_view command, bool binary);
+// The same in the mode of the command (binary for /hex, /mod, /hfl).
 TcpExchangeResult TcpRequest(std::string_view address, std::string_view command);
 
-// The same, returning only the reply text (PSU discovery's /a and /s).
+// The same, returning only the reply text (PSU discovery's /s).
 std::string TcpExchange(std::string_view address, std::string_view command);
+
+// Always text with the line terminator, whatever the mode of the command
+// (PSU discovery's identity query under /a).
+std::string TcpTextExchange(std::string_view address, std::string_view command);
 
 // How long the first receive waits: binary mode 100 ms while the response
 // time-out is still the unchanged 2001, else the time-out; text mode the

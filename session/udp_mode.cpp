@@ -160,6 +160,11 @@ void SendUdpCommand(std::string_view command) {
   sender.ConnectTo(address, std::to_string(Settings.ClientPort));
   if (!SenderStarted(sender, address)) return;
   sender.SendText(command);
+  if (sender.ErrorCode() != 0) {
+    WriteLine(FailureLine("!Sender failed with error code: ", sender));
+    sender.CloseEndpoint();
+    return;
+  }
   const std::string reply = sender.ReceiveWaiting(kReplyWaitMs);
   if (!reply.empty()) WriteLine("Sender received: " + reply);
   sender.CloseEndpoint();
@@ -174,7 +179,8 @@ void RunUdpCommandMode(std::int64_t windowMs) {
   if (Settings.FileMode) {
     OpenCommandFile(file, Settings.FileName);
     sending.File = &file;
-  } else if (Settings.SplitCommands) {
+  } else if (Settings.SplitCommands && !Settings.HexMode) {
+    // Binary commands (/hex, /mod) go whole: a 0x3B byte is data, not a ";".
     sending.Split = true;
     sending.Fields = UdpCommandFields(Settings.Command);
   } else if (!Settings.Command.empty()) {

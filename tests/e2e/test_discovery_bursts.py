@@ -14,11 +14,15 @@ def serials(out):
 
 
 class Bursts(SupplyCase):
-    def test_250_supplies_all_listed(self):
-        self.supplies(numbered(250))
+    def test_250_supplies_with_consecutive_macs_all_listed(self):
+        # F4-E1-42-00-03-00 to -F9: pairs such as -41 and -61 differ only by
+        # 0x20 in a letter's range, and are two supplies.
+        self.supplies(numbered(250, first_mac="F4-E1-42-00-03-00"))
         run = psulan([])
         self.assertEqual(run.code, 0)
         self.assertEqual(serials(run.out), list(range(1, 251)))
+        macs = re.findall(rb"\r\nMAC Address:   F4-E1-42-00-03-([0-9A-F]{2})\r\n", run.out)
+        self.assertEqual(macs, [b"%02X" % n for n in range(250)])
 
     def test_250_supplies_all_listed_and_asked_with_a(self):
         fake = self.supplies(numbered(250, length=107))

@@ -45,6 +45,14 @@ class Identity(SupplyCase):
         self.assertEqual([(c.supply.address, c.text) for c in fake.commands],
                          [("127.0.1.1", b"*idn?"), ("127.0.1.2", b"*idn?"), ("127.0.1.3", INTERFACE_QUERY)])
 
+    def test_identity_query_is_text_with_its_line_end_under_hex(self):
+        fake = self.supplies([self.supply(2, 107, idn=b"RI,PSU-107,2"), self.supply(3, 108, idn=b"RI,PSU-108,3")])
+        run = psulan(["/a", "/s", "/hex", "6F 75 74 70 0A", "/f"])
+        self.assertEqual(run.out, lines_of(block(2, b" - Static"), b"IDN:  [RI,PSU-107,2]",
+                                           block(3, b" - DHCP"), b"IdnIf:[RI,PSU-108,3;LAN]"))
+        # The /hex bytes go as they are; the fake takes a command at its line end.
+        self.assertEqual([c.text for c in fake.commands], [b"*idn?", b"outp", INTERFACE_QUERY, b"outp"])
+
     def test_s_sends_the_command_and_shows_the_reply_of_a_query(self):
         queries = {b"syst:err?": b"0,\"No error\"\n", b"?syst": b"never shown\n"}
         cases = [

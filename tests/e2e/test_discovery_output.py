@@ -75,20 +75,6 @@ class DiscoveryOutput(SupplyCase):
         self.assertNotIn(HEX_LINE, run.out)
         self.assertEqual(run.out.count(RAW_LINE + EOL), 2)
 
-    def test_macs_that_differ_in_letter_case_are_one_supply(self):
-        base = reply_of(b"abc\x00\xe1z", bytes([10, 0, 0, 5]), 108, 1)
-        self.supplies([
-            Supply(b"abc\x00\xe1z", "127.0.1.1", reply=base, delay=0.005),
-            Supply(b"ABC\x00\xe1Z", "127.0.1.2", reply=b"ABC\x00\xe1Z" + base[6:], delay=0.015),
-            Supply(b"ABC\x00\xc1Z", "127.0.1.3", reply=b"ABC\x00\xc1Z" + base[6:], delay=0.025),
-        ])
-        run = psulan(["/v", "/f"])
-        self.assertEqual(run.out.count(b"\r\nSerial Number: "), 2, run.out)
-        self.assertIn(b"MAC Address:   61-62-63-00-E1-7A\r\n", run.out)
-        self.assertIn(b"MAC Address:   41-42-43-00-C1-5A\r\n", run.out)
-        self.assertEqual(run.out.count(b" - Duplicated response" + EOL), 4)
-        self.assertIn(b"Received from: 127.0.1.2  Length: 108 - Duplicated response", run.out)
-
 
 class DatagramsOfAnyKind(SupplyCase):
     """Whatever arrives on the listening port: no crash, no read beyond the datagram."""

@@ -38,11 +38,11 @@ class FileLines(UdpCase):
 
     def test_bytes_of_a_line_as_they_stand(self):
         # NUL, 0xFF and a lone CR stay in the line; a line too long for a datagram
-        # does not go out, and the lines after it do.
+        # does not go out, its failed send is reported, and the lines after it go.
         fake = self.serve_udp(Datagrams())
         data = b"a\x00b\nc\rd\r\n\xff\xfe\n" + b"x" * (1 << 20) + b"\nlast"
         run = self.udp(["/cfl", self.command_file(data)], fake)
-        self.assertEqual((run.code, run.out), (0, b""))
+        self.assertEqual((run.code, run.lines()), (0, [b"!Sender failed with error code: 10040 : Message too long"]))
         self.assertEqual(fake.received(), [b"a\x00b", b"c\rd", b"\xff\xfe", b"last"])
 
     def test_empty_file_sends_nothing(self):

@@ -327,13 +327,21 @@ class FakeSupplies:
             pass
 
 
-def numbered(count, first="127.0.1.1", length=108, delay=0.005, **options):
+def numbered(count, first="127.0.1.1", length=108, delay=0.005, first_mac=None, **options):
     """count supplies on consecutive addresses, serial numbers SN0000000001 and
     on, and MACs 02-00-00-00-00-01 and on: the last two bytes count in base 64,
     so that no two MACs differ only in letter case (bytes 0x41-0x5A and
-    0x61-0x7A), which would make them one supply."""
+    0x61-0x7A). With first_mac ("F4-E1-42-00-03-00", say) the MACs count up by
+    one from it instead, as a batch of real supplies does, pairs that differ
+    by 0x20 in a letter's range included."""
     start = int(ipaddress.IPv4Address(first))
-    return [Supply(mac=b"\x02\x00\x00\x00" + bytes([(n + 1) // 64 % 64, (n + 1) % 64]),
+
+    def mac(n):
+        if first_mac is None:
+            return b"\x02\x00\x00\x00" + bytes([(n + 1) // 64 % 64, (n + 1) % 64])
+        return (int.from_bytes(mac_bytes(first_mac), "big") + n).to_bytes(6, "big")
+
+    return [Supply(mac=mac(n),
                    address=str(ipaddress.IPv4Address(start + n)),
                    serial=b"SN%010d" % (n + 1), pud=b"Supply %d" % (n + 1), length=length, delay=delay,
                    **options)

@@ -109,11 +109,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   ForEachDatagram(data, size, [](DeviceListRecord &list, std::string_view datagram) {
     const auto known = [&list](const std::string &entry) { return IsDuplicateReply(list, entry); };
     StoreUnlessKnown(list, std::string(datagram), known);
-    // Stored or not, a supply is known now, in either letter case and
-    // whatever follows its first 6 bytes.
+    // Stored or not, a supply is known now, whatever follows its first 6
+    // bytes.
     FUZZ_CHECK(known(std::string(datagram)));
-    FUZZ_CHECK(known(SwapLetterCase(datagram, 6)));
     if (datagram.size() >= 6) FUZZ_CHECK(known(std::string(datagram.substr(0, 6)) + "tail"));
+    // Beside it alone, a reply that differs in any of its first 6 bytes
+    // (by a letter's case, 0x20, among others) is another supply.
+    static DeviceListRecord alone;
+    ClearDeviceList(alone);
+    StoreDevice(alone, std::string(datagram));
+    for (std::size_t i = 0; i < 6 && i < datagram.size(); ++i) {
+      for (const char flip : {'\x20', '\x01', '\x80'}) {
+        std::string other(datagram);
+        other[i] = static_cast<char>(other[i] ^ flip);
+        FUZZ_CHECK(!IsDuplicateReply(alone, other));
+      }
+    }
     CheckBlock(datagram);
     CheckRawLine(datagram);
   });

@@ -63,21 +63,22 @@ TEST(DeviceReply, ZeroBytesLeaveTheBlockAndOtherBytesStay) {
   EXPECT_NE(addresses.find("Gateway:       001.009.010.250\r\n"), std::string::npos) << addresses;
 }
 
-TEST(DeviceReply, DuplicatesShareTheFirstSixBytesWithLettersFolded) {
+TEST(DeviceReply, DuplicatesShareTheFirstSixBytesExactly) {
   DeviceListRecord list;
   StoreDevice(list, "abcdef and more");
-  StoreDevice(list, "\xF4\xE1\x42\x00\x03\xAB"s);
+  StoreDevice(list, "\xF4\xE1\x42\x00\x03\x41"s);
   StoreDevice(list, "xyz");
   const struct {
     std::string datagram;
     bool duplicate;
   } cases[] = {
-      {"abcdef", true},   {"ABCDEF other", true}, {"aBcDeF", true},         {"abcdeg", false},
-      {"\xF4\xE1\x42\x00\x03\xAB + tail"s, true},   {"\xF4\xE1\x62\x00\x03\xAB"s, true},
-      {"\xD4\xE1\x42\x00\x03\xAB"s, false},          // 0xD4 is not a letter: no folding
-      {"\xF4\xC1\x42\x00\x03\xAB"s, false},
-      {"xyz", true},      {"XYZ", true},          {"xy", false},            {"xyz!", false},
-      {"@", false},       {"`", false},           // around the letters
+      {"abcdef", true},   {"abcdef other", true}, {"ABCDEF other", false}, {"aBcDeF", false}, {"abcdeg", false},
+      {"\xF4\xE1\x42\x00\x03\x41 + tail"s, true},
+      {"\xF4\xE1\x42\x00\x03\x61"s, false},   // a MAC 0x20 apart in a letter's range: another supply
+      {"\xF4\xE1\x62\x00\x03\x41"s, false},
+      {"\xD4\xE1\x42\x00\x03\x41"s, false},
+      {"xyz", true},      {"XYZ", false},         {"xy", false},           {"xyz!", false},
+      {"@", false},       {"`", false},
   };
   for (const auto &c : cases) EXPECT_EQ(IsDuplicateReply(list, c.datagram), c.duplicate) << c.datagram;
 
@@ -87,7 +88,8 @@ TEST(DeviceReply, DuplicatesShareTheFirstSixBytesWithLettersFolded) {
   EXPECT_TRUE(IsDuplicateReply(full, "k10250"));
   LimitDeviceCount(full);
   EXPECT_TRUE(IsDuplicateReply(full, "k10250"));
-  EXPECT_TRUE(IsDuplicateReply(full, "K10000"));
+  EXPECT_TRUE(IsDuplicateReply(full, "k10000"));
+  EXPECT_FALSE(IsDuplicateReply(full, "K10000"));
   EXPECT_FALSE(IsDuplicateReply(full, "k10251"));
   DeviceListRecord empty;
   EXPECT_FALSE(IsDuplicateReply(empty, "\x01"));
