@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-// The 63 lines of the help text, without line ends.
+// The 64 lines of the help text, without line ends.
 std::vector<std::string> HelpLines();
 
 // Prints the help text and ends the run with exit code 1.

@@ -1,6 +1,7 @@
 #include "app/parser.h"
 
 #include "app/driver.h"
+#include "app/failure_report.h"
 #include "app/help.h"
 #include "app/settings.h"
 #include "app/switches.h"
@@ -28,12 +29,12 @@ bool AsksForHelp(std::string_view argument) {
 }
 
 [[noreturn]] void RejectArgument(std::string_view argument) {
-  WriteLine(std::string("Error on command line: ").append(argument));
+  ReportFailure(std::string("Error on command line: ").append(argument));
   ExitProgram(2);
 }
 
 [[noreturn]] void MissingAddress(const char *line) {
-  WriteLine(line);
+  ReportFailure(line);
   ExitProgram(2);
 }
 

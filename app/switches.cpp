@@ -5,6 +5,7 @@
 #include "app/help.h"
 #include "app/parser.h"
 #include "app/settings.h"
+#include "core/json_output.h"
 #include "session/codecs.h"
 #include "session/modbus_request.h"
 
@@ -265,6 +266,12 @@ bool ModbusViewSwitch(ParseState &) {
   return true;
 }
 
+bool JsonSwitch(ParseState &) {
+  Settings.JsonOutput = true;
+  StartJsonOutput();
+  return true;
+}
+
 bool HelpSwitch(ParseState &) { ShowHelp(); }
 
 struct SwitchEntry {
@@ -338,6 +345,7 @@ const SwitchEntry kSwitches[] = {
     {"MBF", ModbusViewSwitch<3>},
     {"MBB", ModbusViewSwitch<4>},
     {"MBS", ModbusViewSwitch<5>},
+    {"JSON", JsonSwitch},
     {"H", HelpSwitch},
     {"HELP", HelpSwitch},
 };

@@ -1,5 +1,6 @@
 #include "discovery/source_addresses.h"
 
+#include "app/failure_report.h"
 #include "app/parser.h"
 #include "app/settings.h"
 #include "discovery/local_addresses.h"
@@ -48,7 +49,7 @@ void PrepareSender(TUDPBlockSocket &socket, const std::string &entry, bool bindT
 bool StartSender(TUDPBlockSocket &socket, const std::string &entry, bool bindToEntry) {
   PrepareSender(socket, entry, bindToEntry);
   if (socket.ErrorCode() != 0) {
-    WriteLine(FailureLine("!Sender failed with error code: ", socket));
+    ReportFailure(FailureLine("!Sender failed with error code: ", socket), socket.ErrorCode());
     return false;
   }
   if (Settings.Verbose) WriteLine("Sender started at: " + entry);
