@@ -5,13 +5,16 @@
 #include <algorithm>
 #include <string>
 
+#include "app/failure_report.h"
 #include "app/parser.h"
 #include "app/settings.h"
+#include "core/json_output.h"
 #include "net/block_socket.h"
 #include "platform/platform.h"
 #include "session/codecs.h"
 #include "session/command_file_lines.h"
 #include "session/presentation.h"
+#include "session/reply_json.h"
 #include "session/tcp_session.h"
 
 namespace {
@@ -25,6 +28,25 @@ constexpr int kSpaceFieldPauseMs = 500;  // a ";" field of one space
 constexpr int kAfterFieldMs = 300;       // after each ";" field sent
 
 bool EchoOn() { return !Settings.BriefOutput; }
+
+// /json: a datagram on the listener as its object, the verbose lines
+// around it as in the text form.
+void PrintDatagramJson(const std::string &source, const std::string &data) {
+  const std::vector<std::string> lines = ReceivedDatagramLines(source, data, true);  // head, data, hex
+  if (Settings.Verbose) WriteLine(lines.front());
+  WriteJsonLine(DatagramJson(source, data, JsonTimestamp()));
+  if (Settings.Verbose) WriteLine(lines.back());
+}
+
+// /json: a direct reply to a command as its object.
+void PrintSenderReplyJson(std::string_view command, const std::string &reply) {
+  const std::string time = JsonTimestamp();
+  JsonReply shown;
+  shown.Command = command;
+  shown.Reply = reply;
+  shown.Time = time;
+  WriteJsonLine(ReplyJson(shown));
+}
 
 // What is left to send: the lines of the command file, or the command's
 // fields (split mode), or the command itself (single mode).
@@ -88,6 +110,10 @@ void ListeningStep(TUDPBlockSocket &listener, UdpWindow &window) {
   const std::string data = listener.ReceiveWaiting(kListenWaitMs);
   if (listener.ErrorCode() != 0) return;
   ExtendWindow(window, kDatagramExtendsMs);
+  if (Settings.JsonOutput) {
+    PrintDatagramJson(listener.PeerAddress(), data);
+    return;
+  }
   for (const std::string &line : ReceivedDatagramLines(listener.PeerAddress(), data, Settings.Verbose)) {
     WriteLine(line);
   }
@@ -149,13 +175,19 @@ void SendUdpCommand(std::string_view command) {
   sender.PrepareHandle();
   sender.ConnectTo(address, std::to_string(Settings.ClientPort));
   if (sender.ErrorCode() != 0) {
-    WriteLine(FailureLine("!Sender failed with error code: ", sender));
+    ReportFailure(FailureLine("!Sender failed with error code: ", sender), sender.ErrorCode());
     return;
   }
   if (Settings.Verbose) WriteLine("Sender started at: " + address);
   sender.SendText(command);
   const std::string reply = sender.ReceiveWaiting(kReplyWaitMs);
-  if (!reply.empty()) WriteLine("Sender received: " + reply);
+  if (!reply.empty()) {
+    if (Settings.JsonOutput) {
+      PrintSenderReplyJson(command, reply);
+    } else {
+      WriteLine("Sender received: " + reply);
+    }
+  }
   sender.CloseEndpoint();
 }
 
@@ -176,7 +208,7 @@ void RunUdpCommandMode(std::int64_t windowMs) {
   TUDPBlockSocket listener;
   listener.BindTo("0.0.0.0", std::to_string(Settings.ServerPort));
   if (listener.ErrorCode() != 0) {
-    WriteLine(FailureLine("!Bind failed with error code: ", listener));
+    ReportFailure(FailureLine("!Bind failed with error code: ", listener), listener.ErrorCode());
   } else {
     SendAndListen(listener, sending, windowMs);
     listener.CloseEndpoint();

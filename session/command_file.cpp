@@ -6,12 +6,15 @@
 #include <string_view>
 #include <utility>
 
+#include "app/failure_report.h"
 #include "app/settings.h"
+#include "core/json_output.h"
 #include "net/block_socket.h"
 #include "platform/platform.h"
 #include "session/codecs.h"
 #include "session/command_file_lines.h"
 #include "session/presentation.h"
+#include "session/reply_json.h"
 #include "session/tcp_session.h"
 
 namespace {
@@ -20,6 +23,19 @@ constexpr int kErrorQueryLevel = 2;  // /vv
 const char kErrorQuery[] = "syst:err?";
 
 bool EchoOn() { return !Settings.BriefOutput; }
+
+// /json: the object of one reply line; afterLine is the file line an error
+// query follows.
+void PrintReplyJson(std::string_view command, std::string_view reply, bool binary, std::string_view afterLine = {}) {
+  const std::string time = JsonTimestamp();
+  JsonReply shown;
+  shown.Command = command;
+  shown.Reply = reply;
+  shown.Binary = binary;
+  shown.Line = afterLine;
+  shown.Time = time;
+  WriteJsonLine(ReplyJson(shown));
+}
 
 // The verbose-only line of a receive that brought nothing.
 void PrintReceiveFailure(int code, const std::string &description) {
@@ -37,7 +53,11 @@ void SendBinaryLine(TTCPBlockSocket &socket, std::string_view address, const std
   if (Settings.Verbose) WriteLine(TcpForLine(address, line, true));
   socket.SendText(line);
   const std::string reply = socket.ReceiveWaiting(FirstWaitMs(true, Settings.ResponseTimeoutMs, line));
-  WriteLine(BinaryReplyLine(reply, line));
+  if (Settings.JsonOutput) {
+    PrintReplyJson(line, reply, true);
+  } else {
+    WriteLine(BinaryReplyLine(reply, line));
+  }
 }
 
 void SendTextLine(TTCPBlockSocket &socket, std::string_view address, const std::string &line) {
@@ -62,7 +82,11 @@ bool ReadQueryReply(TTCPBlockSocket &socket, const std::string &line) {
     return true;
   }
   TransformReplyInPlace(collected.Data);
-  WriteLine(TextReplyLine(std::move(collected.Data), line));
+  if (Settings.JsonOutput) {
+    PrintReplyJson(line, collected.Data, false);
+  } else {
+    WriteLine(TextReplyLine(std::move(collected.Data), line));
+  }
   return !collected.Cut;
 }
 
@@ -74,7 +98,11 @@ void AskForErrors(TTCPBlockSocket &socket, const std::string &line) {
     PrintReceiveFailure(socket.ErrorCode(), socket.GetErrorDescEx());
     return;
   }
-  WriteLine(TextReplyLine(TransformReply(reply), line));
+  if (Settings.JsonOutput) {
+    PrintReplyJson(kErrorQuery, TransformReply(reply), false, line);
+  } else {
+    WriteLine(TextReplyLine(TransformReply(reply), line));
+  }
 }
 
 // Sends one line and reads what it asks for. False when the connection
@@ -120,7 +148,7 @@ void RunCommandFile(const std::string &address, const std::string &fileName, int
   socket.PrepareHandle();
   socket.ConnectTo(address, std::to_string(Settings.TcpPort));
   if (socket.ErrorCode() != 0) {
-    WriteLine(FailureLine("!TCP failed with error code ", socket));
+    ReportFailure(FailureLine("!TCP failed with error code ", socket), socket.ErrorCode());
   } else {
     if (Settings.ResolveHostName) PrintResolvedHostName(socket, address);
     SendLines(socket, address, file, verbosityLevel);

@@ -7,9 +7,11 @@
 
 #include "app/parser.h"
 #include "app/settings.h"
+#include "core/json_output.h"
 #include "platform/platform.h"
 #include "session/codecs.h"
 #include "session/presentation.h"
+#include "session/reply_json.h"
 #include "session/tcp_session.h"
 
 namespace {
@@ -32,7 +34,11 @@ bool RunSplitPass(const std::string &address) {
       continue;
     }
     // Split parts are always shown in text form.
-    WriteLine(TextReplyLine(TcpRequest(address, field).Reply, field));
+    if (Settings.JsonOutput) {
+      WriteJsonLine(TcpReplyJson(TcpRequest(address, field), field, false));
+    } else {
+      WriteLine(TextReplyLine(TcpRequest(address, field).Reply, field));
+    }
     SleepMs(kAfterSplitFieldMs);
     sent = true;
   }
@@ -45,7 +51,9 @@ void RunWholePass(const std::string &address) {
   // A failed exchange shows its status text in text form; binary mode stays
   // on, so the next pass sends the same bytes and decodes its reply again.
   // Binary views decode the bytes as they came, not the cleaned text.
-  if (Settings.HexMode && !result.Failed) {
+  if (Settings.JsonOutput) {
+    WriteJsonLine(TcpReplyJson(result, command, Settings.HexMode));
+  } else if (Settings.HexMode && !result.Failed) {
     WriteLine(BinaryReplyLine(result.Raw, command));
   } else {
     WriteLine(TextReplyLine(std::move(result.Reply), command));

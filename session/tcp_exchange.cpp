@@ -2,6 +2,7 @@
 #include <string>
 #include <utility>
 
+#include "app/failure_report.h"
 #include "app/settings.h"
 #include "net/block_socket.h"
 #include "platform/platform.h"
@@ -92,7 +93,9 @@ TcpExchangeResult TcpRequest(std::string_view address, std::string_view command)
   socket.PrepareHandle();
   socket.ConnectTo(std::string(address), std::to_string(Settings.TcpPort));
   if (socket.ErrorCode() != 0) {
-    WriteLine(FailureLine("!TCP connect failed with error code ", socket));
+    ReportFailure(FailureLine("!TCP connect failed with error code ", socket), socket.ErrorCode());
+    result.ErrorCode = socket.ErrorCode();
+    result.ErrorText = socket.GetErrorDescEx();
     return result;
   }
 
@@ -112,6 +115,8 @@ TcpExchangeResult TcpRequest(std::string_view address, std::string_view command)
 
   CollectedReply collected =
       CollectReply(socket, FirstWaitMs(binary, Settings.ResponseTimeoutMs, command), kPiecePauseMs);
+  result.ErrorCode = collected.FirstError;
+  result.ErrorText = collected.FirstErrorText;
   if (collected.FirstError == kErrorTimedOut) {
     result.Failed = true;
     if (Settings.Verbose) result.Reply = "Response Timeout!";
