@@ -11,7 +11,10 @@
 #include <algorithm>
 #include <string>
 
+#include "app/failure_report.h"
 #include "app/settings.h"
+#include "core/json_output.h"
+#include "discovery/discovery_json.h"
 #include "discovery/device_list.h"
 #include "discovery/device_reply.h"
 #include "discovery/source_addresses.h"
@@ -89,6 +92,24 @@ void SendCommand(const std::string &source) {
   if (question != std::string::npos && question != 0) WriteLine("Recv: [" + reply + "]");
 }
 
+// /json: the supply's object, after its /a and /s exchanges, whose replies
+// it carries.
+void PrintSupplyJson(const std::string &datagram, const std::string &source) {
+  SupplyAnswer identity, reply;
+  const bool interfaces = datagram.size() > kLongestIdnReply;
+  if (Settings.AskIdentity) {
+    const TcpExchangeResult result =
+        TcpRequest(source, interfaces ? "*idn?;system:interface:type all?" : "*idn?");
+    identity = {true, result.ErrorCode != 0, result.Reply};
+  }
+  if (Settings.SendToAll) {
+    const TcpExchangeResult result = TcpRequest(source, Settings.Command);
+    const std::size_t question = Settings.Command.find('?');
+    if (question != std::string::npos && question != 0) reply = {true, result.ErrorCode != 0, result.Reply};
+  }
+  WriteJsonLine(SupplyJson(datagram, source, identity, interfaces, reply));
+}
+
 void HandleReply(const std::string &datagram, const std::string &source, ListeningTime &time) {
   LimitDeviceCount(DeviceList);
   const std::string received = "Received from: " + source + "  Length: " + std::to_string(datagram.size());
@@ -99,6 +120,12 @@ void HandleReply(const std::string &datagram, const std::string &source, Listeni
   }
   StoreDevice(DeviceList, datagram);
   if (Settings.Verbose) WriteLine(received);
+  if (Settings.JsonOutput) {
+    PrintRawLines(datagram);
+    if (Settings.SendToAll) time.start = Now();
+    PrintSupplyJson(datagram, source);
+    return;
+  }
   WriteLine(FormatDeviceReply(datagram));
   PrintRawLines(datagram);
   if (Settings.AskIdentity) AskIdentity(datagram, source);
@@ -166,13 +193,17 @@ void DiscoverPowerSupplies(std::int64_t listenMs) {
     const std::string port = std::to_string(Settings.ServerPort);
     listener.BindTo("0.0.0.0", port);
     if (listener.ErrorCode() != 0) {
-      WriteLine(FailureLine("!Bind failed with error code: ", listener));
+      ReportFailure(FailureLine("!Bind failed with error code: ", listener), listener.ErrorCode());
     } else {
       if (Settings.Verbose) WriteLine("Listener started at UDP port " + port);
       Listen(listener, listenMs);
       listener.CloseEndpoint();
     }
   }
-  if (DeviceList.Count == 0) WriteLine(" No Power Supply found.");
+  if (Settings.JsonOutput) {
+    WriteJsonLine(SummaryJson("supplies", DeviceList.Count));
+  } else if (DeviceList.Count == 0) {
+    WriteLine(" No Power Supply found.");
+  }
   if (Settings.Verbose) WriteLine("Listener stopped");
 }

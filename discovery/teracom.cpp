@@ -7,6 +7,8 @@
 #include <utility>
 
 #include "app/settings.h"
+#include "core/json_output.h"
+#include "discovery/discovery_json.h"
 #include "discovery/device_list.h"
 #include "discovery/device_reply.h"
 #include "discovery/source_addresses.h"
@@ -36,7 +38,11 @@ void HandleReply(const std::string &reply, const std::string &sender) {
   }
   std::string serial = ParseTeracomReply(reply, TeracomField::SerialMac);
   if (!IsDuplicateTeracom(serial, DeviceList)) {
-    WriteLine(ParseTeracomReply(reply, TeracomField::DisplayLine));
+    if (Settings.JsonOutput) {
+      WriteJsonLine(TeracomJson(reply, sender));
+    } else {
+      WriteLine(ParseTeracomReply(reply, TeracomField::DisplayLine));
+    }
     StoreDevice(DeviceList, std::move(serial));
   }
 }
@@ -71,5 +77,9 @@ void DiscoverTeracom() {
   const bool bindToEntry = SendersBindToEntry();
   std::string entry;
   while (TakeSourceEntry(remaining, entry)) QueryFromEntry(entry, bindToEntry);
-  if (DeviceList.Count == 0) WriteLine(" No TERACOM device found.");
+  if (Settings.JsonOutput) {
+    WriteJsonLine(SummaryJson("modules", DeviceList.Count));
+  } else if (DeviceList.Count == 0) {
+    WriteLine(" No TERACOM device found.");
+  }
 }
