@@ -18,7 +18,7 @@ const char kVersion[] = "v" PSULAN_VERSION;
 
 std::vector<std::string> HelpLines() {
   std::vector<std::string> lines;
-  lines.reserve(63);
+  lines.reserve(64);
   lines.push_back(std::string("Command line configurator for Rurev Izurovozeva PSU's by ") + kMakerAddress + " " +
                   kVersion + " " + TargetSystemName() + " " + TargetProcessorName());
   static const char *const kBody[] = {
@@ -84,6 +84,8 @@ std::vector<std::string> HelpLines() {
       " /crlf   - change line terminator to CRLF (1310, 0x0D0Ah, \\r\\n)",
       " /terac  - do discovery of Teracom modules",
       " /v /vv /dbg",
+      // Switches added since, one line each after the lines above.
+      " /json   - print results as JSON objects, one a line; all other lines go to standard error",
   };
   for (const char *line : kBody) lines.emplace_back(line);
   return lines;

@@ -4,6 +4,7 @@
 #include "app/switches.h"
 #include "core/codecs.h"
 #include "core/exit.h"
+#include "core/failure_report.h"
 #include "core/settings.h"
 #include "discovery/config_commands.h"
 #include "platform/platform.h"
@@ -26,12 +27,12 @@ bool AsksForHelp(std::string_view argument) {
 }
 
 [[noreturn]] void RejectArgument(std::string_view argument) {
-  WriteLine(std::string("Error on command line: ").append(argument));
+  ReportFailure(std::string("Error on command line: ").append(argument));
   ExitProgram(2);
 }
 
 [[noreturn]] void MissingAddress(const char *line) {
-  WriteLine(line);
+  ReportFailure(line);
   ExitProgram(2);
 }
 

@@ -6,6 +6,7 @@
 #include "core/codecs.h"
 #include "core/dotted_address.h"
 #include "core/exit.h"
+#include "core/json_output.h"
 #include "core/number_syntax.h"
 #include "core/settings.h"
 #include "net/block_socket.h"
@@ -286,6 +287,12 @@ bool ModbusViewSwitch(ParseState &) {
   return true;
 }
 
+bool JsonSwitch(ParseState &) {
+  Settings.JsonOutput = true;
+  StartJsonOutput();
+  return true;
+}
+
 bool HelpSwitch(ParseState &) { ShowHelp(); }
 
 struct SwitchEntry {
@@ -359,6 +366,7 @@ const SwitchEntry kSwitches[] = {
     {"MBF", ModbusViewSwitch<3>},
     {"MBB", ModbusViewSwitch<4>},
     {"MBS", ModbusViewSwitch<5>},
+    {"JSON", JsonSwitch},
     {"H", HelpSwitch},
     {"HELP", HelpSwitch},
 };

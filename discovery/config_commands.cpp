@@ -3,8 +3,11 @@
 #include <functional>
 
 #include "core/codecs.h"
+#include "core/failure_report.h"
+#include "core/json_output.h"
 #include "core/settings.h"
 #include "discovery/config_datagrams.h"
+#include "discovery/discovery_json.h"
 #include "discovery/source_addresses.h"
 #include "net/block_socket.h"
 #include "platform/platform.h"
@@ -34,14 +37,17 @@ void SendConfigDatagram(const std::string &entry, std::string_view payload) {
   {
     TUDPBlockSocket sender;
     PrepareSender(sender, entry, SendersBindToEntry());
+    const int setUpError = sender.ErrorCode();
+    const std::string setUpErrorText = setUpError != 0 ? sender.GetErrorDescEx() : std::string();
     if (sender.ErrorCode() != 0) {
-      WriteLine(FailureLine("!Config failed with error code ", sender));
+      ReportFailure(FailureLine("!Config failed with error code ", sender), sender.ErrorCode());
     } else {
       if (Settings.Verbose) WriteLine("Config for: " + entry + " " + BytesToHexList(payload));
       sender.SendText(payload);
       SleepMs(kAfterSendMs);
       sender.CloseEndpoint();
     }
+    if (Settings.JsonOutput) WriteJsonLine(ConfigJson(entry, payload, setUpError, setUpErrorText));
   }
   if (Settings.Verbose) WriteLine("Config Stopped");
 }

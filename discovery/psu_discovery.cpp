@@ -12,9 +12,12 @@
 #include <string>
 
 #include "core/codecs.h"
+#include "core/failure_report.h"
+#include "core/json_output.h"
 #include "core/settings.h"
 #include "discovery/device_list.h"
 #include "discovery/device_reply.h"
+#include "discovery/discovery_json.h"
 #include "discovery/raw_datagram.h"
 #include "discovery/source_addresses.h"
 #include "net/block_socket.h"
@@ -90,6 +93,24 @@ void SendCommand(const std::string &source) {
   if (question != std::string::npos && question != 0) WriteLine("Recv: [" + reply + "]");
 }
 
+// /json: the supply's object, after its /a and /s exchanges, whose replies
+// it carries.
+void PrintSupplyJson(const std::string &datagram, const std::string &source) {
+  SupplyAnswer identity, reply;
+  const bool interfaces = datagram.size() > kLongestIdnReply;
+  if (Settings.AskIdentity) {
+    const TcpExchangeResult result =
+        TcpRequest(source, interfaces ? "*idn?;system:interface:type all?" : "*idn?", false);
+    identity = {true, result.ErrorCode != 0, result.Reply};
+  }
+  if (Settings.SendToAll) {
+    const TcpExchangeResult result = TcpRequest(source, Settings.Command);
+    const std::size_t question = Settings.Command.find('?');
+    if (question != std::string::npos && question != 0) reply = {true, result.ErrorCode != 0, result.Reply};
+  }
+  WriteJsonLine(SupplyJson(datagram, source, identity, interfaces, reply));
+}
+
 void HandleReply(const std::string &datagram, const std::string &source, ListeningTime &time) {
   LimitDeviceCount(DeviceList);
   const std::string received = ReceivedFromLine(source, datagram.size());
@@ -100,6 +121,12 @@ void HandleReply(const std::string &datagram, const std::string &source, Listeni
   }
   StoreDevice(DeviceList, datagram);
   if (Settings.Verbose) WriteLine(received);
+  if (Settings.JsonOutput) {
+    PrintRawDatagram(datagram);
+    if (Settings.SendToAll) time.start = Now();
+    PrintSupplyJson(datagram, source);
+    return;
+  }
   WriteLine(FormatDeviceReply(datagram));
   PrintRawDatagram(datagram);
   if (Settings.AskIdentity) AskIdentity(datagram, source);
@@ -175,6 +202,10 @@ void DiscoverPowerSupplies(std::int64_t listenMs) {
       listener.CloseEndpoint();
     }
   }
-  if (DeviceList.Count == 0) WriteLine(" No Power Supply found.");
+  if (Settings.JsonOutput) {
+    WriteJsonLine(SummaryJson("supplies", DeviceList.Count));
+  } else if (DeviceList.Count == 0) {
+    WriteLine(" No Power Supply found.");
+  }
   if (Settings.Verbose) WriteLine("Listener stopped");
 }

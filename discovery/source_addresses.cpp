@@ -1,6 +1,7 @@
 #include "discovery/source_addresses.h"
 
 #include "core/dotted_address.h"
+#include "core/failure_report.h"
 #include "core/settings.h"
 #include "discovery/local_addresses.h"
 #include "net/block_socket.h"

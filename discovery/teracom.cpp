@@ -7,9 +7,11 @@
 #include <utility>
 
 #include "core/codecs.h"
+#include "core/json_output.h"
 #include "core/settings.h"
 #include "discovery/device_list.h"
 #include "discovery/device_reply.h"
+#include "discovery/discovery_json.h"
 #include "discovery/raw_datagram.h"
 #include "discovery/source_addresses.h"
 #include "discovery/teracom_reply.h"
@@ -40,7 +42,11 @@ void HandleReply(const std::string &reply, const std::string &sender) {
   }
   std::string serial = ParseTeracomReply(reply, TeracomField::SerialMac);
   if (!IsDuplicateTeracom(serial, DeviceList)) {
-    WriteLine(ParseTeracomReply(reply, TeracomField::DisplayLine));
+    if (Settings.JsonOutput) {
+      WriteJsonLine(TeracomJson(reply, sender));
+    } else {
+      WriteLine(ParseTeracomReply(reply, TeracomField::DisplayLine));
+    }
     StoreDevice(DeviceList, std::move(serial));
   }
 }
@@ -87,5 +93,9 @@ void DiscoverTeracom() {
   const bool bindToEntry = SendersBindToEntry();
   std::string entry;
   while (TakeSourceEntry(remaining, entry)) QueryFromEntry(entry, bindToEntry);
-  if (DeviceList.Count == 0) WriteLine(" No TERACOM device found.");
+  if (Settings.JsonOutput) {
+    WriteJsonLine(SummaryJson("modules", DeviceList.Count));
+  } else if (DeviceList.Count == 0) {
+    WriteLine(" No TERACOM device found.");
+  }
 }

@@ -31,6 +31,7 @@ namespace {
 
 std::vector<std::string> g_arguments;
 SleepHook g_sleepHook = nullptr;
+bool g_textToStandardError = false;
 
 #ifdef _WIN32
 // The system timer ticks every 15.6 ms unless a process asks for more: every
@@ -57,6 +58,7 @@ void InitPlatform(int argc, char **argv) {
 #ifdef _WIN32
   // Lines carry their own CR LF; the C runtime must not add another CR.
   _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
   HoldFineTimer();
 #else
   // Sleeps and receive time-outs end when they are due, not up to 50 us
@@ -212,27 +214,41 @@ std::string DecimalSeparator() {
   return separator;
 }
 
-void WriteText(std::string_view text) {
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  std::fflush(stdout);
+namespace {
+
+void WriteTo(std::FILE *stream, std::string_view text) {
+  std::fwrite(text.data(), 1, text.size(), stream);
+  std::fflush(stream);
 }
 
-void WriteLine(std::string_view text) {
+void WriteLineTo(std::FILE *stream, std::string_view text) {
   // A line of ordinary length goes out in one write, so a program stopped
   // between lines never leaves half of one; a long reply is written as it
   // stands rather than copied once more only to add its line end.
   constexpr std::size_t kOneWriteLimit = 65536;
   if (text.size() > kOneWriteLimit) {
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    WriteText(kLineEnd);
+    std::fwrite(text.data(), 1, text.size(), stream);
+    WriteTo(stream, kLineEnd);
     return;
   }
   std::string line;
   line.reserve(text.size() + 2);
   line.append(text);
   line.append(kLineEnd);
-  WriteText(line);
+  WriteTo(stream, line);
 }
+
+std::FILE *TextStream() { return g_textToStandardError ? stderr : stdout; }
+
+}  // namespace
+
+void WriteText(std::string_view text) { WriteTo(TextStream(), text); }
+
+void WriteLine(std::string_view text) { WriteLineTo(TextStream(), text); }
+
+void SendTextToStandardError(bool on) { g_textToStandardError = on; }
+
+void WriteOutputLine(std::string_view text) { WriteLineTo(stdout, text); }
 
 bool ReadInputLine(std::string &line) {
   line.clear();

@@ -49,9 +49,15 @@ LocalDateTime CurrentLocalTime();
 std::string TimeSeparator();
 std::string DecimalSeparator();
 
-// Standard output: every call writes through and flushes at once.
+// Text lines: every call writes through and flushes at once. They go to
+// standard output, or to standard error once SendTextToStandardError(true)
+// was called (standard output then carries only WriteOutputLine's lines).
 void WriteText(std::string_view text);  // as it stands, no line end
 void WriteLine(std::string_view text);  // text followed by kLineEnd
+void SendTextToStandardError(bool on);
+// A line on standard output whatever the text lines do: text, kLineEnd,
+// flushed at once.
+void WriteOutputLine(std::string_view text);
 
 // Standard input: reads one line; false when input is closed or at its end.
 bool ReadInputLine(std::string &line);

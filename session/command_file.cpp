@@ -7,17 +7,33 @@
 #include <utility>
 
 #include "core/codecs.h"
+#include "core/failure_report.h"
+#include "core/json_output.h"
 #include "core/settings.h"
 #include "net/block_socket.h"
 #include "platform/platform.h"
 #include "session/command_file_lines.h"
 #include "session/presentation.h"
+#include "session/reply_json.h"
 #include "session/tcp_session.h"
 
 namespace {
 
 constexpr int kErrorQueryLevel = 2;  // /vv
 const char kErrorQuery[] = "syst:err?";
+
+// /json: the object of one reply line; afterLine is the file line an error
+// query follows.
+void PrintReplyJson(std::string_view command, std::string_view reply, bool binary, std::string_view afterLine = {}) {
+  const std::string time = JsonTimestamp();
+  JsonReply shown;
+  shown.Command = command;
+  shown.Reply = reply;
+  shown.Binary = binary;
+  shown.Line = afterLine;
+  shown.Time = time;
+  WriteJsonLine(ReplyJson(shown));
+}
 
 // The verbose-only line of a receive that brought nothing.
 void PrintReceiveFailure(int code, const std::string &description) {
@@ -35,7 +51,11 @@ void SendBinaryLine(TTCPBlockSocket &socket, std::string_view address, const std
   if (Settings.Verbose) WriteLine(TcpForLine(address, line, true));
   socket.SendText(line);
   const std::string reply = socket.ReceiveWaiting(FirstWaitMs(true, Settings.ResponseTimeoutMs, line));
-  WriteLine(BinaryReplyLine(reply, line));
+  if (Settings.JsonOutput) {
+    PrintReplyJson(line, reply, true);
+  } else {
+    WriteLine(BinaryReplyLine(reply, line));
+  }
 }
 
 void SendTextLine(TTCPBlockSocket &socket, std::string_view address, const std::string &line) {
@@ -60,7 +80,11 @@ bool ReadQueryReply(TTCPBlockSocket &socket, const std::string &line) {
     return true;
   }
   TransformReplyInPlace(collected.Data);
-  WriteLine(TextReplyLine(std::move(collected.Data), line));
+  if (Settings.JsonOutput) {
+    PrintReplyJson(line, collected.Data, false);
+  } else {
+    WriteLine(TextReplyLine(std::move(collected.Data), line));
+  }
   return !collected.Cut;
 }
 
@@ -72,7 +96,11 @@ void AskForErrors(TTCPBlockSocket &socket, const std::string &line) {
     PrintReceiveFailure(socket.ErrorCode(), socket.GetErrorDescEx());
     return;
   }
-  WriteLine(TextReplyLine(TransformReply(reply), line));
+  if (Settings.JsonOutput) {
+    PrintReplyJson(kErrorQuery, TransformReply(reply), false, line);
+  } else {
+    WriteLine(TextReplyLine(TransformReply(reply), line));
+  }
 }
 
 // Sends one line and reads what it asks for. False when the connection

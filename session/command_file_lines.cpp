@@ -1,6 +1,7 @@
 #include "session/command_file_lines.h"
 
 #include "core/exit.h"
+#include "core/failure_report.h"
 
 namespace {
 
@@ -8,7 +9,7 @@ constexpr int kExitCannotOpen = 3;  // also a read that fails midway
 constexpr int kExitNotFound = 4;
 
 [[noreturn]] void FileFailure(const char *what, const CommandFileLines &file, int error, int exitCode) {
-  WriteLine(what + FileErrorText(error) + " " + file.Name);
+  ReportFailure(what + FileErrorText(error) + " " + file.Name, error);
   ExitProgram(exitCode);
 }
 
@@ -23,7 +24,7 @@ CommandFileLines::~CommandFileLines() { CloseInputFile(File); }
 void OpenCommandFile(CommandFileLines &file, const std::string &name) {
   file.Name = name;
   if (!FileExists(name)) {
-    WriteLine("!File not found: " + name);
+    ReportFailure("!File not found: " + name);
     ExitProgram(kExitNotFound);
   }
   int error = 0;

@@ -7,9 +7,11 @@
 
 #include "core/codecs.h"
 #include "core/dotted_address.h"
+#include "core/json_output.h"
 #include "core/settings.h"
 #include "platform/platform.h"
 #include "session/presentation.h"
+#include "session/reply_json.h"
 #include "session/tcp_session.h"
 
 namespace {
@@ -29,7 +31,11 @@ bool RunSplitPass(const std::string &address) {
       continue;
     }
     // Split parts are always shown in text form.
-    WriteLine(TextReplyLine(TcpRequest(address, field).Reply, field));
+    if (Settings.JsonOutput) {
+      WriteJsonLine(TcpReplyJson(TcpRequest(address, field), field, false));
+    } else {
+      WriteLine(TextReplyLine(TcpRequest(address, field).Reply, field));
+    }
     SleepMs(kAfterSplitFieldMs);
     sent = true;
   }
@@ -42,7 +48,9 @@ void RunWholePass(const std::string &address) {
   // A failed exchange shows its status text in text form; binary mode stays
   // on, so the next pass sends the same bytes and decodes its reply again.
   // Binary views decode the bytes as they came, not the cleaned text.
-  if (Settings.HexMode && !result.Failed) {
+  if (Settings.JsonOutput) {
+    WriteJsonLine(TcpReplyJson(result, command, Settings.HexMode));
+  } else if (Settings.HexMode && !result.Failed) {
     WriteLine(BinaryReplyLine(result.Raw, command));
   } else {
     WriteLine(TextReplyLine(std::move(result.Reply), command));

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "core/codecs.h"
+#include "core/failure_report.h"
 #include "core/settings.h"
 #include "net/block_socket.h"
 #include "platform/platform.h"
@@ -88,7 +89,7 @@ bool ConnectSessionSocket(std::string_view address, std::string_view failureHead
   socket.PrepareHandle();
   socket.ConnectTo(std::string(address), std::to_string(Settings.TcpPort));
   if (socket.ErrorCode() == 0) return true;
-  WriteLine(FailureLine(failureHead, socket));
+  ReportFailure(FailureLine(failureHead, socket), socket.ErrorCode());
   return false;
 }
 
@@ -100,8 +101,12 @@ TcpExchangeResult TcpRequest(std::string_view address, std::string_view command,
   TcpExchangeResult result;
   const bool connected = ConnectSessionSocket(address, "!TCP connect failed with error code ");
   SlotRelease release;
-  if (!connected) return result;
   TTCPBlockSocket &socket = *SessionSocket;
+  if (!connected) {
+    result.ErrorCode = socket.ErrorCode();
+    result.ErrorText = socket.GetErrorDescEx();
+    return result;
+  }
 
   if (Settings.Verbose) WriteLine(TcpForLine(address, command, binary));
   if (Settings.ResolveHostName) PrintResolvedHostName(socket, address);
@@ -119,6 +124,8 @@ TcpExchangeResult TcpRequest(std::string_view address, std::string_view command,
 
   CollectedReply collected =
       CollectReply(socket, FirstWaitMs(binary, Settings.ResponseTimeoutMs, command), kPiecePauseMs);
+  result.ErrorCode = collected.FirstError;
+  result.ErrorText = collected.FirstErrorText;
   if (collected.FirstError == kErrorTimedOut) {
     result.Failed = true;
     if (Settings.Verbose) result.Reply = "Response Timeout!";

@@ -23,6 +23,9 @@ struct TcpExchangeResult {
   std::string Reply;
   std::string Raw;
   bool Failed = false;
+  // The code and text of a failed connect or first receive; 0 otherwise.
+  int ErrorCode = 0;
+  std::string ErrorText;
 };
 
 // Fills the slot (with /v "TCP Create" when it makes a socket) and connects

@@ -1,5 +1,6 @@
 #include "session/udp_endpoints.h"
 
+#include "core/failure_report.h"
 #include "core/settings.h"
 #include "net/block_socket.h"
 #include "platform/platform.h"
@@ -7,13 +8,13 @@
 bool StartListener(TUDPBlockSocket &listener, const std::string &port) {
   listener.BindTo("0.0.0.0", port);
   if (listener.ErrorCode() == 0) return true;
-  WriteLine(FailureLine("!Bind failed with error code: ", listener));
+  ReportFailure(FailureLine("!Bind failed with error code: ", listener), listener.ErrorCode());
   return false;
 }
 
 bool SenderStarted(const TUDPBlockSocket &sender, std::string_view address) {
   if (sender.ErrorCode() != 0) {
-    WriteLine(FailureLine("!Sender failed with error code: ", sender));
+    ReportFailure(FailureLine("!Sender failed with error code: ", sender), sender.ErrorCode());
     return false;
   }
   if (Settings.Verbose) WriteLine("Sender started at: " + std::string(address));

@@ -9,12 +9,13 @@
 
 class TUDPBlockSocket;
 
-// Binds listener to every local address on port. On failure prints
-// "!Bind failed with error code: " + code + " : " + text and returns false.
+// Binds listener to every local address on port. On failure reports
+// "!Bind failed with error code: " + code + " : " + text (ReportFailure) and
+// returns false.
 bool StartListener(TUDPBlockSocket &listener, const std::string &port);
 
-// The outcome of a sender's set-up: on an error code the line "!Sender
-// failed with error code: " + code + " : " + text and false (nothing may be
+// The outcome of a sender's set-up: on an error code the failure "!Sender
+// failed with error code: " + code + " : " + text (ReportFailure) and false (nothing may be
 // sent); else, with /v, "Sender started at: " + address and true.
 bool SenderStarted(const TUDPBlockSocket &sender, std::string_view address);
 

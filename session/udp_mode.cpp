@@ -7,11 +7,14 @@
 
 #include "core/codecs.h"
 #include "core/dotted_address.h"
+#include "core/failure_report.h"
+#include "core/json_output.h"
 #include "core/settings.h"
 #include "net/block_socket.h"
 #include "platform/platform.h"
 #include "session/command_file_lines.h"
 #include "session/presentation.h"
+#include "session/reply_json.h"
 #include "session/tcp_session.h"
 #include "session/udp_endpoints.h"
 
@@ -33,6 +36,25 @@ constexpr int kPassPauseMs = 3;          // after each pass of the loop
 constexpr int kDatagramExtendsMs = 50;   // each received datagram lengthens the window
 constexpr int kEmptyLinePauseMs = 1000;  // an empty file line
 constexpr int kAfterFieldMs = 300;       // after each ";" field sent
+
+// /json: a datagram on the listener as its object, the verbose lines
+// around it as in the text form.
+void PrintDatagramJson(const std::string &source, const std::string &data) {
+  const std::vector<std::string> lines = ReceivedDatagramLines(source, data, true);  // head, data, hex
+  if (Settings.Verbose) WriteLine(lines.front());
+  WriteJsonLine(DatagramJson(source, data, JsonTimestamp()));
+  if (Settings.Verbose) WriteLine(lines.back());
+}
+
+// /json: a direct reply to a command as its object.
+void PrintSenderReplyJson(std::string_view command, const std::string &reply) {
+  const std::string time = JsonTimestamp();
+  JsonReply shown;
+  shown.Command = command;
+  shown.Reply = reply;
+  shown.Time = time;
+  WriteJsonLine(ReplyJson(shown));
+}
 
 // What is left to send: the lines of the command file, or the command's
 // fields (split mode), or the command itself (single mode).
@@ -96,6 +118,10 @@ void ListeningStep(TUDPBlockSocket &listener, UdpWindow &window) {
   const std::string data = listener.ReceiveWaiting(kListenWaitMs);
   if (listener.ErrorCode() != 0) return;
   ExtendWindow(window, kDatagramExtendsMs);
+  if (Settings.JsonOutput) {
+    PrintDatagramJson(listener.PeerAddress(), data);
+    return;
+  }
   for (const std::string &line : ReceivedDatagramLines(listener.PeerAddress(), data, Settings.Verbose)) {
     WriteLine(line);
   }
@@ -161,12 +187,18 @@ void SendUdpCommand(std::string_view command) {
   if (!SenderStarted(sender, address)) return;
   sender.SendText(command);
   if (sender.ErrorCode() != 0) {
-    WriteLine(FailureLine("!Sender failed with error code: ", sender));
+    ReportFailure(FailureLine("!Sender failed with error code: ", sender), sender.ErrorCode());
     sender.CloseEndpoint();
     return;
   }
   const std::string reply = sender.ReceiveWaiting(kReplyWaitMs);
-  if (!reply.empty()) WriteLine("Sender received: " + reply);
+  if (!reply.empty()) {
+    if (Settings.JsonOutput) {
+      PrintSenderReplyJson(command, reply);
+    } else {
+      WriteLine("Sender received: " + reply);
+    }
+  }
   sender.CloseEndpoint();
 }
 

@@ -1,0 +1,20 @@
+#include "core/json_output.h"
+
+#include "core/json_text.h"
+#include "platform/platform.h"
+
+void StartJsonOutput() { SendTextToStandardError(true); }
+
+void WriteJsonLine(std::string_view line) { WriteOutputLine(line); }
+
+std::string ErrorJson(int code, std::string_view text) {
+  JsonObject object = NewJsonObject("error");
+  object.update(ErrorFields(code, text));
+  return JsonLine(object);
+}
+
+std::string SummaryJson(std::string_view counted, int count) {
+  JsonObject object = NewJsonObject("summary");
+  object[std::string(counted)] = count;
+  return JsonLine(object);
+}

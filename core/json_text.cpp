@@ -1,0 +1,58 @@
+#include "core/json_text.h"
+
+#include <cstdio>
+
+JsonObject JsonBytes(std::string_view bytes) {
+  std::string text;
+  text.reserve(bytes.size() + bytes.size() / 4);
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x80) {
+      text.push_back(c);
+    } else {
+      // U+0080 to U+00FF in UTF-8: two bytes.
+      text.push_back(static_cast<char>(0xC0 | (byte >> 6)));
+      text.push_back(static_cast<char>(0x80 | (byte & 0x3F)));
+    }
+  }
+  return JsonObject(std::move(text));
+}
+
+JsonObject NewJsonObject(std::string_view type) {
+  JsonObject object = JsonObject::object();
+  object["type"] = std::string(type);
+  return object;
+}
+
+std::string JsonLine(const JsonObject &object) {
+  // Every string is valid UTF-8 by the byte rule; the replacing handler
+  // only makes sure that dump() has no error to throw.
+  return object.dump(-1, ' ', false, JsonObject::error_handler_t::replace);
+}
+
+std::string SpacedHex(std::string_view bytes) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string text;
+  text.reserve(bytes.size() * 3);
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (!text.empty()) text.push_back(' ');
+    text.push_back(kDigits[byte >> 4]);
+    text.push_back(kDigits[byte & 0x0F]);
+  }
+  return text;
+}
+
+std::string IsoTimestamp(const LocalDateTime &time) {
+  char text[40];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", time.year, time.month, time.day, time.hour,
+                time.minute, time.second, time.millisecond);
+  return text;
+}
+
+JsonObject ErrorFields(int code, std::string_view text) {
+  JsonObject fields = JsonObject::object();
+  if (code != 0) fields["code"] = code;
+  fields["text"] = JsonBytes(text);
+  return fields;
+}

@@ -1,0 +1,28 @@
+// The JSON objects of PSU discovery, the configuration commands and
+// Teracom discovery (/json).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// What a supply answered over TCP (/a, /s).
+struct SupplyAnswer {
+  bool Asked = false;   // the exchange ran: the object carries its field
+  bool Failed = false;  // it brought no reply: the field is null
+  std::string Text;     // the reply, cleaned as for its text line
+};
+
+// {"type":"supply","serial","mac","ip","dhcp","mask","gateway","pud","from"}
+// of one reply datagram, the fields null when it is too short to hold
+// them; with identity asked "idn" (and, when interfaces, the reply split
+// at its first ";" into "idn" and "interfaces"); with reply asked "reply".
+std::string SupplyJson(std::string_view datagram, std::string_view from, const SupplyAnswer &identity,
+                       bool interfaces, const SupplyAnswer &reply);
+
+// {"type":"teracom","hostname","serial","address","from"} of one reply.
+std::string TeracomJson(std::string_view reply, std::string_view from);
+
+// {"type":"config","step","mac","source","hex"} of one configuration
+// datagram, the address step also with "ip", "mask" and "gateway"; with
+// "error" {"code","text"} when its sender could not be set up (code not 0).
+std::string ConfigJson(std::string_view source, std::string_view payload, int code, std::string_view errorText);

@@ -1,0 +1,110 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "core/settings.h"
+#include "core/json_output.h"
+#include "core/json_text.h"
+#include "discovery/discovery_json.h"
+#include "session/reply_json.h"
+
+namespace {
+
+using namespace std::string_literals;
+
+TEST(JsonText, ByteRuleHexTimeErrorAndSummary) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"A\"\\/", R"("A\"\\/")"},
+      {"\x00\x1F\x7F"s, "\"\\u0000\\u001f\x7F\""},
+      {"\n\r\t\b\f", R"("\n\r\t\b\f")"},
+      // Bytes above 0x7F, UTF-8 sequences among them, are one character each.
+      {"\x80\xFF\xC3\xA9", "\"\xC2\x80\xC3\xBF\xC3\x83\xC2\xA9\""},
+  };
+  for (const auto &[bytes, json] : cases) EXPECT_EQ(JsonLine(JsonBytes(bytes)), json);
+  EXPECT_EQ(SpacedHex("\x00\x0A\xFF"s), "00 0A FF");
+  EXPECT_EQ(IsoTimestamp({2024, 3, 5, 14, 7, 9, 42}), "2024-03-05T14:07:09.042");
+  EXPECT_EQ(ErrorJson(10061, "!TCP connect failed"), R"({"type":"error","code":10061,"text":"!TCP connect failed"})");
+  EXPECT_EQ(ErrorJson(0, "!File not found: \xE9"), "{\"type\":\"error\",\"text\":\"!File not found: \xC3\xA9\"}");
+  EXPECT_EQ(SummaryJson("supplies", 0), R"({"type":"summary","supplies":0})");
+}
+
+// A reply of length bytes: MAC 02-00-00-00-00-0A, 192.168.1.5, mask, gateway,
+// serial "SN12" with zero bytes inside, PUD with a quote and 0xB5, DHCP on.
+std::string SupplyReply(std::size_t length) {
+  std::string reply = "\x02\x00\x00\x00\x00\x0A\xC0\xA8\x01\x05\xFF\xFF\xFF\x00\xC0\xA8\x01\x01SN\x00"s "12";
+  reply += std::string(7, '\0') + "-lab\"1\xB5" + std::string(66, '\0') + "tail\x01more";
+  reply.resize(length, '+');
+  return reply;
+}
+
+TEST(SupplyJsonTest, FieldsByReplyLengthAndAnswers) {
+  const std::string head = R"({"type":"supply","serial":"SN12","mac":"02-00-00-00-00-0A","ip":"192.168.1.5","dhcp":)";
+  const std::string tail = "\"mask\":\"255.255.255.0\",\"gateway\":\"192.168.1.1\",\"pud\":\"lab\\\"1\xC2\xB5\",\"from\":\"p\"";
+  const SupplyAnswer none;
+  const struct {
+    std::size_t length;
+    SupplyAnswer identity;
+    bool interfaces;
+    SupplyAnswer reply;
+    std::string json;
+  } cases[] = {
+      {106, none, false, none, head + "\"not supported\"," + tail + "}"},
+      {107, {true, false, "RI,1"}, false, none, head + "\"Static\"," + tail + R"(,"idn":"RI,1"})"},
+      {108, {true, false, "RI,1;LAN\r\nUSB"}, true, {true, false, "0,\"No\""},
+       head + "\"DHCP\"," + tail + R"(,"idn":"RI,1","interfaces":"LAN\r\nUSB","reply":"0,\"No\""})"},
+      {108, {true, true, ""}, true, {true, true, ""},
+       head + "\"DHCP\"," + tail + R"(,"idn":null,"interfaces":null,"reply":null})"},
+      {105, none, false, none,
+       R"({"type":"supply","serial":null,"mac":null,"ip":null,"dhcp":null,"mask":null,"gateway":null,"pud":null,"from":"p"})"},
+  };
+  for (const auto &c : cases)
+    EXPECT_EQ(SupplyJson(SupplyReply(c.length), "p", c.identity, c.interfaces, c.reply), c.json) << c.length;
+}
+
+TEST(DiscoveryJson, ConfigurationObjectOfTheAddressStep) {
+  const std::string mac = "\xF4\xE1\x42\x00\x03\xAB"s;
+  EXPECT_EQ(ConfigJson("10.0.0.2", "\x01" + mac + "\xC0\xA8\x02\x02\xFF\xFF\xFF\x00\xC0\xA8\x02\x01"s, 10049, "No"),
+            R"({"type":"config","step":"address","mac":"F4-E1-42-00-03-AB","source":"10.0.0.2",)"
+            R"("hex":"01 F4 E1 42 00 03 AB C0 A8 02 02 FF FF FF 00 C0 A8 02 01","ip":"192.168.2.2",)"
+            R"("mask":"255.255.255.0","gateway":"192.168.2.1","error":{"code":10049,"text":"No"}})");
+}
+
+TEST(ReplyJsonTest, TextBinaryViewsAndFailures) {
+  // Registers 0x000A, 0xFFFF, 0x4120 0x0000 (10.0f); a float of about 1.234; a coil echo.
+  const std::string registers = "\x00\x01\x00\x00\x00\x0B\x01\x03\x08\x00\x0A\xFF\xFF\x41\x20\x00\x00"s;
+  const std::string floats = "\x00\x01\x00\x00\x00\x07\x01\x03\x04\x3F\x9D\xF3\xB6"s;
+  const std::string coil = "\x00\x01\x00\x00\x00\x06\x01\x05\x00\x64\xFF\x00"s;
+  const std::string exception = "\x00\x01\x00\x00\x00\x03\x01\x83\x02"s;
+  const struct {
+    int view, function;
+    JsonReply reply;
+    std::string json;  // the whole line, or for binary replies its end
+  } cases[] = {
+      {0, 0, {"volt?", "5\xB0", false, 0, "", "", "2024-03-05T14:07:09.042"},
+       "{\"type\":\"reply\",\"command\":\"volt?\",\"reply\":\"5\xC2\xB0\",\"time\":\"2024-03-05T14:07:09.042\"}"},
+      {0, 0, {"syst:err?", "0", false, 0, "", "outp 1", ""},
+       R"({"type":"reply","command":"syst:err?","line":"outp 1","reply":"0"})"},
+      {0, 0, {"*idn?", "", false, 10060, "Timed out", "", ""},
+       R"({"type":"reply","command":"*idn?","reply":null,"error":{"code":10060,"text":"Timed out"}})"},
+      {1, 3, {"\x01", registers, true, 0, "", "", ""},
+       R"({"type":"reply","command":"\u0001","commandHex":"01","reply":"\u0000\u0001\u0000\u0000\u0000\u000b\u0001)"
+       R"(\u0003\b\u0000\nÿÿA \u0000\u0000","hex":"00 01 00 00 00 0B 01 03 08 00 0A FF FF 41 20 00 00",)"
+       R"("values":[10,65535,16672,0]})"},
+      {3, 3, {"", floats, true, 0, "", "", ""}, "\"values\":[1.234]}"},
+      {4, 3, {"", floats, true, 0, "", "", ""}, R"("values":["00111111","10011101","11110011","10110110"]})"},
+      {5, 3, {"", registers, true, 0, "", "", ""}, R"("text":"\t\nÿÿA \t"})"},
+      {1, 5, {"", coil, true, 0, "", "", ""}, "\"values\":[65280]}"},
+      {1, 3, {"", exception, true, 0, "", "", ""}, "\"hex\":\"00 01 00 00 00 03 01 83 02\"}"},
+  };
+  for (const auto &c : cases) {
+    Settings = SettingsRecord{};
+    Settings.ModbusView = c.view;
+    Settings.ModbusFunction = static_cast<std::uint8_t>(c.function);
+    const std::string json = ReplyJson(c.reply);
+    EXPECT_TRUE(c.json.front() == '{' ? json == c.json : json.ends_with(c.json)) << json;
+  }
+  Settings = SettingsRecord{};
+  EXPECT_EQ(DatagramJson("p", "\xFFok\r\n", ""), R"({"type":"datagram","from":"p","data":"ÿok\r\n"})");
+}
+
+}  // namespace
