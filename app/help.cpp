@@ -1,4 +1,4 @@
-// The help text: 63 lines, the first one naming the build.
+// The help text: 64 lines, the first one naming the build.
 #include "app/help.h"
 
 #include "app/driver.h"
@@ -18,7 +18,7 @@ const char kVersion[] = "v" PSULAN_VERSION;
 
 std::vector<std::string> HelpLines() {
   std::vector<std::string> lines;
-  lines.reserve(63);
+  lines.reserve(64);
   lines.push_back(std::string("Command line configurator for Rurev Izurovozeva PSU's by ") + kMakerAddress + " " +
                   kVersion + " " + TargetSystemName() + " " + TargetProcessorName());
   static const char *const kBody[] = {
@@ -84,6 +84,7 @@ std::vector<std::string> HelpLines() {
       " /crlf   - change line terminator to CRLF (1310, 0x0D0Ah, \\r\\n)",
       " /terac  - do discovery of Teracom modules",
       " /v /vv /dbg",
+      " /lxi    - find LXI instruments (VXI-11 portmapper and mDNS) on all local networks, with their IDN",
   };
   for (const char *line : kBody) lines.emplace_back(line);
   return lines;

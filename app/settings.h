@@ -56,6 +56,7 @@ struct SettingsRecord {
   std::int32_t PauseDelayMs = 1000;              // /waitp: pause for an empty file line
   bool Verbose = false;                          // /v, /vv
   bool BindAll = true;                           // /b inverts: send from every local address
+  bool LxiMode = false;                          // /lxi: search for LAN instruments
 };
 
 // The program-wide settings; `Settings = SettingsRecord{}` stores the start values.

@@ -101,6 +101,9 @@ class TTCPBlockSocket : public TBlockSocket {
   ~TTCPBlockSocket() override;
   void CloseEndpoint() override;
   void ConnectTo(const std::string &address, const std::string &port) override;
+  // ConnectTo that gives up after timeoutMs with 10060 (the socket is then
+  // closed); the socket blocks again once connected.
+  void ConnectWithin(const std::string &address, const std::string &port, int timeoutMs);
 
   // Name look-ups.
   std::string LocalHostName();
@@ -119,6 +122,10 @@ class TUDPBlockSocket : public TBlockSocket {
   ~TUDPBlockSocket() override;
   void CloseEndpoint() override;
   void ConnectTo(const std::string &address, const std::string &port) override;
+  // Multicast datagrams leave by the interface of the local IPv4 address,
+  // looped back to this host too, with a hop limit of 255. Needs the OS
+  // socket (after PrepareHandle or BindTo).
+  void SendMulticastFrom(const std::string &address);
 
  protected:
   int SendBytes(std::string_view data) override;

@@ -76,6 +76,7 @@ HELP_LINES = [
     b' /crlf   - change line terminator to CRLF (1310, 0x0D0Ah, \\r\\n)',
     b' /terac  - do discovery of Teracom modules',
     b' /v /vv /dbg',
+    b' /lxi    - find LXI instruments (VXI-11 portmapper and mDNS) on all local networks, with their IDN',
 ]
 HELP = b"".join(line + EOL for line in HELP_LINES)
 
@@ -93,7 +94,7 @@ def error(argument):
 
 class Help(unittest.TestCase):
     def test_help_is_byte_exact_with_code_1(self):
-        self.assertEqual(len(HELP_LINES), 63)
+        self.assertEqual(len(HELP_LINES), 64)
         for args in (["/h"], ["/?"], ["-?"], ["?"], ["-HELP"], ["help"], ["/v", "/?", "/bogus"]):
             with self.subTest(args=args):
                 result = run(args)

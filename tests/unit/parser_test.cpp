@@ -178,14 +178,15 @@ TEST(CommandLine, HelpForHelpSwitchesAndQuestionMarkInFirstTwoCharacters) {
   }
 }
 
-TEST(CommandLine, HelpTextHas63LinesNamingTheBuild) {
+TEST(CommandLine, HelpTextHas64LinesNamingTheBuild) {
   const std::vector<std::string> lines = HelpLines();
-  ASSERT_EQ(lines.size(), 63u);
+  ASSERT_EQ(lines.size(), 64u);
   EXPECT_EQ(lines[0], std::string("Command line configurator for Rurev Izurovozeva PSU's by www.psulan.example v1.2.36 ") +
                           TargetSystemName() + " " + TargetProcessorName());
   EXPECT_EQ(lines[23], " /cmd    - send command to PSU, use: /IP 10.0.0.1 /cmd \"sour:curr 3;outp 1\", for \" use ''");
   EXPECT_EQ(lines[47], " /xis    - translate Escaped special characters in /cmd (\\z \\b \\t \\n \\r \\e \\s)");
   EXPECT_EQ(lines[62], " /v /vv /dbg");
+  EXPECT_EQ(lines[63], " /lxi    - find LXI instruments (VXI-11 portmapper and mDNS) on all local networks, with their IDN");
 }
 
 TEST(CommandLine, RejectedArgumentsNameTheArgumentAndExitWith2) {
