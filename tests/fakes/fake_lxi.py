@@ -81,14 +81,14 @@ def rpc_reply(xid, results):
 
 
 class FakeLxi:
-    def __init__(self, instruments, junk=(), delay=0.003):
+    def __init__(self, instruments, junk=(), delay=0.003, interface="127.0.0.1"):
         self.instruments, self.junk, self.delay = list(instruments), list(junk), delay
         self.queries, self.tcp_bytes, self.timers, self.sockets = [], {}, [], []
         self.selector = selectors.DefaultSelector()
         self.watch(self.udp(("0.0.0.0", 111)), "query", 111)
         mdns = self.udp(("0.0.0.0", 5353))
         mdns.setsockopt(socket.IPPROTO_IP, socket.IP_ADD_MEMBERSHIP, socket.inet_aton("224.0.0.251") +
-                        socket.inet_aton("127.0.0.1"))
+                        socket.inet_aton(interface))
         self.watch(mdns, "query", 5353)
         self.senders = {a: self.udp((a, 0)) for a in [i.address for i in self.instruments] + [JUNK_ADDRESS]}
         for i in self.instruments:
@@ -235,6 +235,6 @@ if __name__ == "__main__":
     args = parser.parse_args()
     instruments = DEMO if args.demo else [Instrument(args.first, vxi11_port=1024, dead=True)] if args.dead else \
         numbered(args.count, args.first)
-    with FakeLxi(instruments):
+    with FakeLxi(instruments, interface=DEMO[0].address if args.demo else "127.0.0.1"):
         print("ready", flush=True)
         threading.Event().wait()
