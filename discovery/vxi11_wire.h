@@ -9,7 +9,6 @@
 inline constexpr std::uint32_t kVxi11CoreProgram = 0x000607AF;
 inline constexpr std::uint32_t kVxi11CoreVersion = 1;
 // Reason bits of a device_read reply.
-inline constexpr std::uint32_t kReadSizeReached = 1;
 inline constexpr std::uint32_t kReadTermChar = 2;
 inline constexpr std::uint32_t kReadEnd = 4;
 

@@ -54,7 +54,7 @@ class LxiSearch(unittest.TestCase):
     def setUpClass(cls):
         cls.empty = run(["/lxi", "/f"])
         instruments = [
-            Instrument("127.0.0.30", idn=b"Maker,VXI-11 only,1,1.0", vxi11_port=1024, split=True),
+            Instrument("127.0.0.30", idn=b"Maker,VXI-11 only,1,1.0", vxi11_port=1024),
             Instrument("127.0.0.31", idn=b"Maker,Raw SCPI,2,1.0", services={"_scpi-raw._tcp": 5025}, scpi_port=5025,
                        name="Raw one"),
             # Its raw SCPI port takes no connection: the identity comes over VXI-11.

@@ -1,27 +1,19 @@
-"""Simulated LAN instruments (Python standard library only, independent of the
-program's code). One FakeLxi plays many instruments, each on its own 127.x
-address (all of 127.0.0.0/8 is local in a private namespace):
-
-- a portmapper answer to the GETPORT broadcast (UDP 111) from each instrument
-  with a VXI-11 core channel, after a few milliseconds, as real ones do;
-- a legacy unicast multicast DNS responder (224.0.0.251:5353 joined on lo):
-  to the query's source, its id and questions echoed, and per service asked for
-  that an instrument announces a PTR answer with SRV, TXT and A, names compressed;
-- VXI-11 core servers (create_link, device_write, device_read, destroy_link;
-  "*IDN?" gives the identity) and raw SCPI servers ("*IDN?" LF) over TCP;
-- dead instruments: announced, but their TCP ports hang (accept queue full);
-- malformed replies: each `junk` callable gets every query and returns what
-  127.0.9.9 sends back (None: nothing).
-It records every query (`queries`) and every TCP byte per address (`tcp_bytes`).
-
-Standalone, inside a private namespace only: `fake_lxi.py --demo` (the demo's
-instruments) or `--count N [--first 127.0.2.1] [--dead]`; prints "ready".
+"""Simulated LAN instruments (standard library only, independent of the program's
+code); one FakeLxi plays many, each on its own 127.x address. Per instrument: a
+GETPORT answer (UDP 111 broadcast) after a few ms; a legacy unicast mDNS answer
+(224.0.0.251:5353 joined on `interface`) to the query's source: id and questions
+echoed, per service asked for a PTR with SRV, TXT and A, names compressed; a
+VXI-11 core server ("*IDN?" gives the identity) and a raw SCPI server. A dead
+instrument's TCP ports hang (accept queue full). Each `junk` callable gets every
+query and returns what 127.0.9.9 sends back (None: nothing). Records `queries`
+and the TCP bytes per address (`tcp_bytes`). `fake_lxi.py --demo`, inside a
+private namespace only, plays the demo's instruments and prints "ready".
 """
-import argparse
 import heapq
 import selectors
 import socket
 import struct
+import sys
 import threading
 import time
 
@@ -30,13 +22,12 @@ JUNK_ADDRESS = "127.0.9.9"
 
 class Instrument:
     """vxi11_port: answered to GETPORT and served (None: no portmapper);
-    services: {"_lxi._tcp": 80, ...} announced; scpi_port: raw SCPI server;
-    split: VXI-11 replies in two fragments."""
+    services: {"_lxi._tcp": 80, ...} announced; scpi_port: raw SCPI server."""
 
     def __init__(self, address, idn=b"", vxi11_port=None, services=None, scpi_port=None, name=None, txt=(),
-                 dead=False, split=False):
+                 dead=False):
         self.address, self.idn, self.vxi11_port, self.services = address, idn, vxi11_port, dict(services or {})
-        self.scpi_port, self.name, self.dead, self.split = scpi_port, name or "Instrument " + address, dead, split
+        self.scpi_port, self.name, self.dead = scpi_port, name or "Instrument " + address, dead
         self.txt = [t.encode() for t in txt]
 
 
@@ -188,9 +179,8 @@ class FakeLxi:
                 return
             call, state["buffer"] = state["buffer"][4:4 + length], state["buffer"][4 + length:]
             reply = self.core_reply(instrument, state, call)
-            marks = [(8, reply[:8]), (0x80000000 | len(reply) - 8, reply[8:])] if instrument.split else \
-                [(0x80000000 | len(reply), reply)]
-            conn.sendall(b"".join(struct.pack(">I", m) + part for m, part in marks))
+            # In two fragments, as some instruments send them.
+            conn.sendall(struct.pack(">I", 8) + reply[:8] + struct.pack(">I", 0x80000000 | len(reply) - 8) + reply[8:])
 
     @staticmethod
     def core_reply(instrument, state, call):
@@ -226,15 +216,7 @@ DEMO = [
                services={"_scpi-raw._tcp": 5025}, scpi_port=5025, name="SDM3045X"),
 ]
 
-if __name__ == "__main__":
-    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    parser.add_argument("--demo", action="store_true")
-    parser.add_argument("--count", type=int, default=5)
-    parser.add_argument("--first", default="127.0.2.1")
-    parser.add_argument("--dead", action="store_true")
-    args = parser.parse_args()
-    instruments = DEMO if args.demo else [Instrument(args.first, vxi11_port=1024, dead=True)] if args.dead else \
-        numbered(args.count, args.first)
-    with FakeLxi(instruments, interface=DEMO[0].address if args.demo else "127.0.0.1"):
+if __name__ == "__main__" and sys.argv[1:] == ["--demo"]:
+    with FakeLxi(DEMO, interface=DEMO[0].address):
         print("ready", flush=True)
         threading.Event().wait()
