@@ -9,6 +9,7 @@
 #include "core/exit.h"
 #include "core/settings.h"
 #include "discovery/local_addresses.h"
+#include "discovery/lxi_discovery.h"
 #include "discovery/psu_discovery.h"
 #include "discovery/teracom.h"
 #include "platform/platform.h"
@@ -38,7 +39,9 @@ void ReportSettings() {
 
 // The first mode that applies; none when a MAC address was given without /e.
 void RunSelectedMode() {
-  if (Settings.TeracomMode) {
+  if (Settings.LxiMode) {
+    DiscoverLxiInstruments(Settings.ResponseTimeoutMs);
+  } else if (Settings.TeracomMode) {
     Settings.ResponseTimeoutMs = kUdpModeTimeoutMs;
     DiscoverTeracom();
   } else if (Settings.UdpMode) {

@@ -86,6 +86,7 @@ std::vector<std::string> HelpLines() {
       " /v /vv /dbg",
       // Switches added since, one line each after the lines above.
       " /json   - print results as JSON objects, one a line; all other lines go to standard error",
+      " /lxi    - find LXI instruments (VXI-11 portmapper and mDNS) on all local networks, with their IDN",
   };
   for (const char *line : kBody) lines.emplace_back(line);
   return lines;

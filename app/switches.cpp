@@ -322,6 +322,7 @@ const SwitchEntry kSwitches[] = {
     {"TDKLA", TcpPortPreset<8003>},
     {"U", UdpSwitch},
     {"TERAC", TeracomSwitch},
+    {"LXI", TurnOn<&SettingsRecord::LxiMode>},
     // Commands, files and modes.
     {"CMD", CommandSwitch},
     {"HEX", HexSwitch},

@@ -57,6 +57,7 @@ struct SettingsRecord {
   bool Verbose = false;                          // /v, /vv
   bool BindAll = true;                           // /b inverts: send from every local address
   bool JsonOutput = false;                       // /json: results as JSON lines, text lines to standard error
+  bool LxiMode = false;                          // /lxi: search for LAN instruments
 };
 
 // The program-wide settings; `Settings = SettingsRecord{}` stores the start values.

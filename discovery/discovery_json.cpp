@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include "core/codecs.h"
+#include "core/dotted_address.h"
 #include "core/json_text.h"
+#include "discovery/lxi_instrument.h"
 #include "discovery/teracom_reply.h"
 
 namespace {
@@ -115,5 +117,22 @@ std::string ConfigJson(std::string_view source, std::string_view payload, int co
     object["gateway"] = PlainAddress(payload, kAddressOffset + 8);
   }
   if (code != 0) object["error"] = ErrorFields(code, errorText);
+  return JsonLine(object);
+}
+
+std::string LxiJson(const LxiInstrument &instrument) {
+  JsonObject object = NewJsonObject("lxi");
+  object["ip"] = FormatDottedAddress(instrument.Ip);
+  object["vxi11_port"] = instrument.Vxi11Port != 0 ? JsonObject(instrument.Vxi11Port) : JsonObject();
+  JsonObject services = JsonObject::array();
+  for (const LxiService &service : instrument.Services) {
+    JsonObject entry;
+    entry["type"] = JsonBytes(service.Type);
+    entry["port"] = service.Port;
+    services.push_back(std::move(entry));
+  }
+  object["services"] = std::move(services);
+  object["name"] = instrument.Name.empty() ? JsonObject() : JsonBytes(instrument.Name);
+  object["idn"] = instrument.Idn.empty() ? JsonObject() : JsonBytes(instrument.Idn);
   return JsonLine(object);
 }

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+struct LxiInstrument;
+
 // What a supply answered over TCP (/a, /s).
 struct SupplyAnswer {
   bool Asked = false;   // the exchange ran: the object carries its field
@@ -25,4 +27,9 @@ std::string TeracomJson(std::string_view reply, std::string_view from);
 // {"type":"config","step","mac","source","hex"} of one configuration
 // datagram, the address step also with "ip", "mask" and "gateway"; with
 // "error" {"code","text"} when its sender could not be set up (code not 0).
+// {"type":"lxi","ip","vxi11_port","services":[{"type","port"}...],"name","idn"}
+// of one LAN instrument; vxi11_port null when the portmapper did not
+// answer, name and idn null when there is none.
+std::string LxiJson(const LxiInstrument &instrument);
+
 std::string ConfigJson(std::string_view source, std::string_view payload, int code, std::string_view errorText);

@@ -61,9 +61,8 @@ class TBlockSocket {
   std::int32_t SendTimeoutMs = 10000;
   // TCP: a connect that is never answered (an instrument switched off)
   // stops with 10060 after this long, as Windows' own connect does after
-  // about 21 s; 0 or less: no limit. Windows keeps its own limit and
-  // ignores this one.
-  std::int32_t ConnectTimeoutMs = 21000;
+  // about 21 s; 0 or less: that system limit, on every platform.
+  std::int32_t ConnectTimeoutMs = 0;
 
  protected:
   // socketType: SOCK_STREAM or SOCK_DGRAM.
@@ -110,7 +109,6 @@ class TTCPBlockSocket : public TBlockSocket {
   ~TTCPBlockSocket() override;
   void CloseEndpoint() override;
   void ConnectTo(const std::string &address, const std::string &port) override;
-
   // Name look-ups.
   std::string LocalHostName();
   void ResolveHostAddresses(const std::string &name, std::vector<std::string> &list);
@@ -128,6 +126,10 @@ class TUDPBlockSocket : public TBlockSocket {
   ~TUDPBlockSocket() override;
   void CloseEndpoint() override;
   void ConnectTo(const std::string &address, const std::string &port) override;
+  // Multicast datagrams leave by the interface of the local IPv4 address,
+  // looped back to this host too, with a hop limit of 255. Needs the OS
+  // socket (after PrepareHandle or BindTo).
+  void SendMulticastFrom(const std::string &address);
 
  protected:
   int SendBytes(std::string_view data) override;

@@ -61,8 +61,37 @@ bool last_call_interrupted() { return WSAGetLastError() == WSAEINTR; }
 
 bool last_send_timed_out() { return WSAGetLastError() == WSAETIMEDOUT; }
 
-int connect_within(socket_t s, const sockaddr *peer, socklen_type length, int) {
-  return ::connect(s, peer, length) == 0 ? 0 : -1;
+int connect_within(socket_t s, const sockaddr *peer, socklen_type length, int timeoutMs) {
+  if (timeoutMs <= 0) return ::connect(s, peer, length) == 0 ? 0 : -1;
+  u_long nonBlocking = 1;
+  if (::ioctlsocket(s, FIONBIO, &nonBlocking) != 0) return -1;
+  int error = 0;
+  if (::connect(s, peer, length) != 0) {
+    error = WSAGetLastError();
+    if (error == WSAEWOULDBLOCK || error == WSAEINPROGRESS) {
+      // A failed connect shows in the exception set, a made one in the write set.
+      fd_set writable, failed;
+      FD_ZERO(&writable);
+      FD_ZERO(&failed);
+      FD_SET(s, &writable);
+      FD_SET(s, &failed);
+      timeval limit{};
+      limit.tv_sec = timeoutMs / 1000;
+      limit.tv_usec = (timeoutMs % 1000) * 1000;
+      const int result = ::select(0, nullptr, &writable, &failed, &limit);
+      if (result > 0) {
+        int size = sizeof error;
+        if (::getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char *>(&error), &size) != 0)
+          error = WSAGetLastError();
+      } else {
+        error = result == 0 ? WSAETIMEDOUT : WSAGetLastError();
+      }
+    }
+  }
+  u_long blocking = 0;
+  ::ioctlsocket(s, FIONBIO, &blocking);
+  WSASetLastError(error);
+  return error == 0 ? 0 : -1;
 }
 
 bool readable_byte_count(socket_t s, int &count) {
@@ -163,17 +192,22 @@ bool last_call_interrupted() { return errno == EINTR; }
 // A blocking send whose SO_SNDTIMEO ran out before it handed over a byte.
 bool last_send_timed_out() { return errno == EAGAIN || errno == EWOULDBLOCK; }
 
+// The limit of Windows' own blocking connect, which this platform's would
+// exceed by far (six SYN retries, about 127 s).
+constexpr int kSystemConnectLimitMs = 21000;
+
 // Started without blocking and waited for with poll(); a refusal or an
 // unreachable network ends the wait as soon as the system knows it.
 int connect_within(socket_t s, const sockaddr *peer, socklen_type length, int timeoutMs) {
   const int flags = ::fcntl(s, F_GETFL);
   if (flags < 0 || ::fcntl(s, F_SETFL, flags | O_NONBLOCK) != 0) return ::connect(s, peer, length) == 0 ? 0 : -1;
   int error = 0;
+  if (timeoutMs <= 0) timeoutMs = kSystemConnectLimitMs;
   if (::connect(s, peer, length) != 0) {
     error = errno;
     if (error == EINPROGRESS || error == EINTR) {
       const Clock::time_point start = Clock::now();
-      int left = timeoutMs > 0 ? timeoutMs : -1;
+      int left = timeoutMs;
       for (;;) {
         pollfd entry{};
         entry.fd = s;
@@ -192,7 +226,7 @@ int connect_within(socket_t s, const sockaddr *peer, socklen_type length, int ti
           error = errno;
           break;
         }
-        if (timeoutMs > 0) left = RemainingMs(start, timeoutMs);
+        left = RemainingMs(start, timeoutMs);
       }
     }
   }

@@ -68,11 +68,12 @@ long receive_bytes(socket_t s, char *buffer, std::size_t length);
 long receive_datagram(socket_t s, char *buffer, std::size_t length, sockaddr *from,
                       socklen_type *fromLength);
 
-// Connects the stream socket s to peer. Windows: the blocking connect,
-// which gives up after about 21 s by itself, and timeoutMs plays no part.
-// Elsewhere the system would try for about two minutes: the connect is
-// waited for at most timeoutMs (0 or less: no limit), then fails as timed
-// out, and s is left blocking. 0, or -1 with last_socket_error() telling why.
+// Connects the stream socket s to peer, waiting at most timeoutMs for the
+// outcome; then it fails as timed out, and s is left blocking either way.
+// 0 or less: the platform's own limit, which is Windows' blocking connect
+// (it gives up after about 21 s by itself); elsewhere, where the system
+// would try for about two minutes, the same 21 s. 0, or -1 with
+// last_socket_error() telling why.
 int connect_within(socket_t s, const sockaddr *peer, socklen_type length, int timeoutMs);
 
 // Integer socket option (SO_BROADCAST, SO_REUSEADDR, ...). 0 or -1.

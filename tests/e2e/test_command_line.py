@@ -78,6 +78,7 @@ HELP_LINES = [
     b' /v /vv /dbg',
     # Switches added since, after the lines above.
     b' /json   - print results as JSON objects, one a line; all other lines go to standard error',
+    b' /lxi    - find LXI instruments (VXI-11 portmapper and mDNS) on all local networks, with their IDN',
 ]
 HELP = b"".join(line + EOL for line in HELP_LINES)
 
@@ -95,7 +96,7 @@ def error(argument):
 
 class Help(unittest.TestCase):
     def test_help_is_byte_exact_with_code_1(self):
-        self.assertEqual(len(HELP_LINES), 64)
+        self.assertEqual(len(HELP_LINES), 65)
         for args in (["/h"], ["/?"], ["-?"], ["?"], ["-HELP"], ["help"], ["/v", "/?", "/bogus"]):
             with self.subTest(args=args):
                 result = run(args)

@@ -113,17 +113,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     // bytes.
     FUZZ_CHECK(known(std::string(datagram)));
     if (datagram.size() >= 6) FUZZ_CHECK(known(std::string(datagram.substr(0, 6)) + "tail"));
-    // Beside it alone, a reply that differs in any of its first 6 bytes
-    // (by a letter's case, 0x20, among others) is another supply.
+    // Beside it alone, a reply that differs in any of its first 6 bytes (by
+    // a letter's case, 0x20, say) is another supply.
     static DeviceListRecord alone;
     ClearDeviceList(alone);
     StoreDevice(alone, std::string(datagram));
     for (std::size_t i = 0; i < 6 && i < datagram.size(); ++i) {
-      for (const char flip : {'\x20', '\x01', '\x80'}) {
-        std::string other(datagram);
-        other[i] = static_cast<char>(other[i] ^ flip);
-        FUZZ_CHECK(!IsDuplicateReply(alone, other));
-      }
+      std::string other(datagram);
+      other[i] = static_cast<char>(other[i] ^ (i % 2 == 0 ? 0x20 : 0x81));
+      FUZZ_CHECK(!IsDuplicateReply(alone, other));
     }
     CheckBlock(datagram);
     CheckRawLine(datagram);

@@ -2,10 +2,11 @@
 
 #include <string>
 
-#include "core/settings.h"
 #include "core/json_output.h"
 #include "core/json_text.h"
+#include "core/settings.h"
 #include "discovery/discovery_json.h"
+#include "discovery/lxi_instrument.h"
 #include "session/reply_json.h"
 
 namespace {
@@ -67,6 +68,21 @@ TEST(DiscoveryJson, ConfigurationObjectOfTheAddressStep) {
             R"({"type":"config","step":"address","mac":"F4-E1-42-00-03-AB","source":"10.0.0.2",)"
             R"("hex":"01 F4 E1 42 00 03 AB C0 A8 02 02 FF FF FF 00 C0 A8 02 01","ip":"192.168.2.2",)"
             R"("mask":"255.255.255.0","gateway":"192.168.2.1","error":{"code":10049,"text":"No"}})");
+}
+
+TEST(DiscoveryJson, LxiInstrumentWithAndWithoutItsFacts) {
+  LxiInstrument found;
+  found.Ip = 0xC0A8011Eu;
+  found.Vxi11Port = 1024;
+  found.Services = {{"_lxi._tcp", 80}, {"_scpi-raw._tcp", 5025}};
+  found.Name = "Scope \xB5";
+  found.Idn = "ACME,SCOPE,1,1.0";
+  EXPECT_EQ(LxiJson(found), R"({"type":"lxi","ip":"192.168.1.30","vxi11_port":1024,"services":[{"type":"_lxi._tcp",)"
+                            R"("port":80},{"type":"_scpi-raw._tcp","port":5025}],"name":"Scope )" "\xC2\xB5" R"(",)"
+                            R"("idn":"ACME,SCOPE,1,1.0"})");
+  LxiInstrument bare;
+  bare.Ip = 0x7F000002u;
+  EXPECT_EQ(LxiJson(bare), R"({"type":"lxi","ip":"127.0.0.2","vxi11_port":null,"services":[],"name":null,"idn":null})");
 }
 
 TEST(ReplyJsonTest, TextBinaryViewsAndFailures) {

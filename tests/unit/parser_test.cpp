@@ -53,15 +53,16 @@ TEST(CommandLine, HelpForHelpSwitchesAndQuestionMarkInFirstTwoCharacters) {
   }
 }
 
-TEST(CommandLine, HelpTextHas64LinesNamingTheBuild) {
+TEST(CommandLine, HelpTextHas65LinesNamingTheBuild) {
   const std::vector<std::string> lines = HelpLines();
-  ASSERT_EQ(lines.size(), 64u);
+  ASSERT_EQ(lines.size(), 65u);
   EXPECT_EQ(lines[0], std::string("Command line configurator for Rurev Izurovozeva PSU's by www.psulan.example v1.2.36 ") +
                           TargetSystemName() + " " + TargetProcessorName());
   EXPECT_EQ(lines[23], " /cmd    - send command to PSU, use: /IP 10.0.0.1 /cmd \"sour:curr 3;outp 1\", for \" use ''");
   EXPECT_EQ(lines[47], " /xis    - translate Escaped special characters in /cmd (\\z \\b \\t \\n \\r \\e \\s)");
   EXPECT_EQ(lines[62], " /v /vv /dbg");
   EXPECT_EQ(lines[63], " /json   - print results as JSON objects, one a line; all other lines go to standard error");
+  EXPECT_EQ(lines[64], " /lxi    - find LXI instruments (VXI-11 portmapper and mDNS) on all local networks, with their IDN");
 }
 
 TEST(CommandLine, RejectedArgumentsNameTheArgumentAndExitWith2) {

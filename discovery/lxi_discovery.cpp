@@ -1,0 +1,162 @@
+// The instrument search runs in three steps: the queries leave from every
+// source entry, each from a socket of its own that then collects the
+// replies for the listening time; the replies are merged into one entry
+// per address; each entry is asked for its identity and printed.
+//
+// Both queries share the socket of their entry, so both kinds of reply
+// come back to it: a reply that reads as a GETPORT answer to this run's
+// xid counts as one, else one that reads as a DNS reply to this run's id,
+// and anything else is dropped.
+#include "discovery/lxi_discovery.h"
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/dotted_address.h"
+#include "core/json_output.h"
+#include "core/settings.h"
+#include "discovery/discovery_json.h"
+#include "discovery/dns_reply.h"
+#include "discovery/lxi_identity.h"
+#include "discovery/lxi_instrument.h"
+#include "discovery/mdns_query.h"
+#include "discovery/portmap_wire.h"
+#include "discovery/source_addresses.h"
+#include "net/block_socket.h"
+#include "platform/platform.h"
+#include "session/udp_endpoints.h"
+
+namespace {
+
+// A quiet pass over the sockets is followed by this pause at the most.
+constexpr int kEmptyPassPauseMs = 10;
+// Datagrams read from one socket in one pass, and once the time is over.
+constexpr int kReadsPerPass = 4096;
+// The receive queue of each socket holds a burst of this many replies.
+constexpr int kBurstReplies = 250;
+constexpr int kReplyBytes = 1500;
+// What the identity of one instrument may cost at the most.
+constexpr std::uint64_t kIdentityBudgetMs = 900;
+
+using Senders = std::vector<std::unique_ptr<TUDPBlockSocket>>;
+
+struct RunIds {
+  std::uint32_t xid;
+  std::uint16_t dnsId;
+};
+
+// Ids of this run, from the clock: replies to an earlier run do not count.
+RunIds MakeRunIds() {
+  const std::uint32_t mixed = static_cast<std::uint32_t>(TickCountMs() * 2654435761u);
+  return {mixed & 0x7FFFFFF0u, static_cast<std::uint16_t>(mixed >> 16)};
+}
+
+void SendQuery(TUDPBlockSocket &socket, const std::string &address, int port, const std::string &query) {
+  socket.SetPeer(address, std::to_string(port));
+  if (socket.ErrorCode() == 0) socket.SendText(query);
+  if (socket.ErrorCode() != 0 && Settings.Verbose)
+    WriteLine(FailureLine("!Query to " + address + " failed with error code: ", socket));
+}
+
+// The socket of one source entry, both queries sent from it; false when
+// its destination fails (shown as for discovery).
+bool StartQueries(TUDPBlockSocket &socket, const std::string &entry, bool bindToEntry, RunIds ids) {
+  socket.Family = TSocketFamily::IPv4;
+  socket.ReserveReceiveRoom(kBurstReplies, kReplyBytes);
+  socket.PrepareHandle();
+  socket.AllowBroadcast(true);
+  // As for discovery, a failed bind is silent: the system picks the source.
+  if (bindToEntry) socket.BindTo(entry, "0");
+  const std::string broadcast = FormatDottedAddress(Settings.BroadcastAddress);
+  socket.SetPeer(broadcast, std::to_string(kPortmapperPort));
+  if (!SenderStarted(socket, entry)) return false;
+  SendQuery(socket, broadcast, kPortmapperPort, BuildGetPortCall(ids.xid));
+  if (bindToEntry) socket.SendMulticastFrom(entry);
+  SendQuery(socket, kMdnsGroup, kMdnsPort, BuildServiceQuery(ids.dnsId));
+  return true;
+}
+
+void HandleReply(const std::string &datagram, const std::string &source, RunIds ids, LxiInstrumentList &list) {
+  const std::string received = ReceivedFromLine(source, datagram.size());
+  int port = 0;
+  std::vector<DnsRecord> records;
+  if (ReadGetPortReply(datagram, ids.xid, port)) {
+    AddPortmapperAnswer(list, ParseDottedAddress(source), port);
+  } else if (ReadDnsReply(datagram, ids.dnsId, records)) {
+    AddAnnouncedServices(list, records, ParseDottedAddress(source));
+  } else {
+    if (Settings.Verbose) WriteLine(received + " - Dropped: not an answer to the queries");
+    return;
+  }
+  if (Settings.Verbose) WriteLine(received);
+}
+
+// Reads what each socket holds; true when anything arrived.
+bool ReadPass(Senders &senders, RunIds ids, LxiInstrumentList &list) {
+  bool any = false;
+  for (const auto &socket : senders) {
+    for (int reads = 0; reads < kReadsPerPass; ++reads) {
+      const std::string datagram = socket->ReceiveWaiting(0);
+      const int code = socket->ErrorCode();
+      // kErrorConnectionReset: an empty datagram or an error report was taken.
+      if (code == kErrorConnectionReset) continue;
+      if (code != 0) break;
+      HandleReply(datagram, socket->PeerAddress(), ids, list);
+      any = true;
+    }
+  }
+  return any;
+}
+
+void Listen(Senders &senders, std::int64_t listenMs, RunIds ids, LxiInstrumentList &list) {
+  const std::int64_t end = static_cast<std::int64_t>(TickCountMs()) + listenMs;
+  for (;;) {
+    const bool over = static_cast<std::int64_t>(TickCountMs()) >= end;
+    const bool any = ReadPass(senders, ids, list);
+    // Once the time is over, what was queued has been taken.
+    if (over) return;
+    if (!any) SleepMs(std::min<std::int64_t>(kEmptyPassPauseMs, end - static_cast<std::int64_t>(TickCountMs())));
+  }
+}
+
+}  // namespace
+
+void DiscoverLxiInstruments(std::int64_t listenMs) {
+  const RunIds ids = MakeRunIds();
+  Senders senders;
+  std::string remaining = SourceAddressSelection();
+  std::string entry;
+  const bool bindToEntry = SendersBindToEntry();
+  while (TakeSourceEntry(remaining, entry)) {
+    auto socket = std::make_unique<TUDPBlockSocket>();
+    if (StartQueries(*socket, entry, bindToEntry, ids)) {
+      senders.push_back(std::move(socket));
+    } else if (Settings.Verbose) {
+      WriteLine("Sender stopped");
+    }
+  }
+  LxiInstrumentList list;
+  Listen(senders, listenMs, ids, list);
+  for (const auto &socket : senders) {
+    socket->CloseEndpoint();
+    if (Settings.Verbose) WriteLine("Sender stopped");
+  }
+  senders.clear();
+  std::uint32_t xid = ids.xid + 1;
+  for (LxiInstrument &instrument : list) {
+    instrument.Idn = AskLxiIdentity(instrument, xid, TickCountMs() + kIdentityBudgetMs);
+    xid += 32;
+    if (Settings.JsonOutput) {
+      WriteJsonLine(LxiJson(instrument));
+    } else {
+      for (const std::string &line : FormatLxiInstrument(instrument)) WriteLine(line);
+    }
+  }
+  if (Settings.JsonOutput) {
+    WriteJsonLine(SummaryJson("instruments", static_cast<int>(list.size())));
+  } else if (list.empty()) {
+    WriteLine(" No LXI instrument found.");
+  }
+}

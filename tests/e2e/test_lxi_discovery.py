@@ -1,0 +1,103 @@
+"""The LAN instrument search (/lxi) against simulated instruments: one found by
+the portmapper, one announcing only raw SCPI, one found both ways (listed
+once), a dead one (its identity costs at most 1 s) and malformed replies
+(dropped; only /v tells)."""
+import json
+import struct
+import subprocess
+import unittest
+
+from fake_lxi import FakeLxi, Instrument, mdns_answer
+from psulan_run import ON_WINDOWS_BUILD, in_private_namespace, run
+
+LISTEN = 2.001
+SLACK = 0.6 if ON_WINDOWS_BUILD else 0.3
+JUNK_LINE = b"Received from: 127.0.9.9  Length: %d - Dropped: not an answer to the queries"
+
+
+def setUpModule():
+    if not in_private_namespace():
+        raise unittest.SkipTest("needs a private network namespace (tests/netns-run)")
+    subprocess.run("ip link set lo multicast on && ip route replace 224.0.0.0/4 dev lo", shell=True, check=True)
+
+
+def announced(query, cut=0, id_change=0):
+    """A well-formed announcement of 127.0.9.9, damaged."""
+    answer = mdns_answer(Instrument("127.0.9.9", services={"_lxi._tcp": 80}), query)
+    return struct.pack(">H", struct.unpack(">H", answer[:2])[0] ^ id_change) + answer[2:len(answer) - cut]
+
+
+JUNK = [
+    lambda q: struct.pack(">7I", struct.unpack(">I", q[:4])[0] ^ 1, 1, 0, 0, 0, 0, 1024) if len(q) == 56 else None,
+    lambda q: q[:4] + b"\0\0\0\1" if len(q) == 56 else None,
+    lambda q: None if len(q) == 56 else announced(q, cut=3),
+    lambda q: None if len(q) == 56 else announced(q, id_change=1),
+    lambda q: None if len(q) == 56 else q[:2] + b"\x84\x00\0\0\0\1\0\0\0\0" + b"\xc0\x0c\0\x0c\0\x01\0\0\0\x78\0\x02\xc0\x0c",
+]
+
+EXPECTED = [
+    b"Local Addresses: 127.0.0.1,",
+    b"", b"LXI Instrument: 127.0.0.30", b"Found by:      VXI-11 core port 1024", b"IDN:  [Maker,VXI-11 only,1,1.0]",
+    b"", b"LXI Instrument: 127.0.0.31", b"Found by:      mDNS _scpi-raw._tcp port 5025", b"Name:          Raw one",
+    b"IDN:  [Maker,Raw SCPI,2,1.0]",
+    b"", b"LXI Instrument: 127.0.0.32",
+    b"Found by:      VXI-11 core port 1025, mDNS _lxi._tcp port 80, _scpi-raw._tcp port 5026",
+    b"Name:          Both ways", b"IDN:  [Maker,Both,3,1.0]",
+    b"", b"LXI Instrument: 127.0.0.33", b"Found by:      VXI-11 core port 1026, mDNS _hislip._tcp port 4880",
+    b"Name:          Dead one", b"IDN:  [Dead Corp,DC1,,]",
+]
+
+
+class LxiSearch(unittest.TestCase):
+    maxDiff = None
+
+    @classmethod
+    def setUpClass(cls):
+        cls.empty = run(["/lxi", "/f"])
+        instruments = [
+            Instrument("127.0.0.30", idn=b"Maker,VXI-11 only,1,1.0", vxi11_port=1024),
+            Instrument("127.0.0.31", idn=b"Maker,Raw SCPI,2,1.0", services={"_scpi-raw._tcp": 5025}, scpi_port=5025,
+                       name="Raw one"),
+            # Its raw SCPI port takes no connection: the identity comes over VXI-11.
+            Instrument("127.0.0.32", idn=b"Maker,Both,3,1.0", vxi11_port=1025, name="Both ways",
+                       services={"_scpi-raw._tcp": 5026, "_lxi._tcp": 80}),
+            Instrument("127.0.0.33", vxi11_port=1026, services={"_hislip._tcp": 4880}, dead=True, name="Dead one",
+                       txt=["Manufacturer=Dead Corp", "model=DC1"]),
+        ]
+        with FakeLxi(instruments, junk=JUNK) as cls.fake:
+            cls.plain = run(["/LXI"])
+            cls.verbose = run(["-lxi", "/v"])
+            cls.json = run(["/json", "/lxi"])
+
+    def test_nothing_found(self):
+        self.assertEqual((self.empty.code, self.empty.lines()),
+                         (0, [b"Local Addresses: 127.0.0.1,", b" No LXI instrument found."]))
+
+    def test_each_instrument_once_in_address_order_and_the_dead_one_costs_at_most_a_second(self):
+        self.assertEqual((self.plain.code, self.plain.lines()), (0, EXPECTED))
+        self.assertLess(self.plain.seconds, LISTEN + 1.0 + SLACK)
+        self.assertIn(b"\x00\x00\x00\x05inst0\x00\x00\x00", self.fake.tcp_bytes["127.0.0.30"])
+
+    def test_malformed_replies_are_dropped_and_only_verbose_output_tells(self):
+        lines = self.verbose.lines()
+        self.assertEqual(lines[1:3], [b" IP: 0.0.0.0   Mask: 0.0.0.0   Gateway: 0.0.0.0   MAC:    Ports: 7024 7025 8462",
+                                      b"Sender started at: 127.0.0.1"])
+        # The queries of this run: the last two the fake heard.
+        junk = [make(data) for _, _, data in self.fake.queries[-2:] for make in JUNK]
+        self.assertEqual(sorted(line for line in lines if b"Dropped" in line),
+                         sorted(JUNK_LINE % len(reply) for reply in junk if reply))
+        blocks = [line for line in lines if not line.startswith((b"Received from: ", b"Identity over"))]
+        self.assertEqual(blocks[:1] + blocks[4:], EXPECTED)
+
+    def test_json_objects_carry_what_the_blocks_show(self):
+        objects = [json.loads(line) for line in self.json.lines()]
+        self.assertEqual([(o["ip"], o["vxi11_port"], o["name"], o["idn"]) for o in objects[:-1]], [
+            ("127.0.0.30", 1024, None, "Maker,VXI-11 only,1,1.0"), ("127.0.0.31", None, "Raw one", "Maker,Raw SCPI,2,1.0"),
+            ("127.0.0.32", 1025, "Both ways", "Maker,Both,3,1.0"), ("127.0.0.33", 1026, "Dead one", "Dead Corp,DC1,,")])
+        self.assertEqual(objects[2]["services"], [{"type": "_lxi._tcp", "port": 80},
+                                                  {"type": "_scpi-raw._tcp", "port": 5026}])
+        self.assertEqual(objects[-1], {"type": "summary", "instruments": 4})
+
+
+if __name__ == "__main__":
+    unittest.main()
