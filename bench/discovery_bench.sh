@@ -10,4 +10,5 @@ if [ $# -eq 0 ] || [ ! -x "$1" ]; then
   ninja -C "$build" -j2 psulan >/dev/null
   set -- "$build/psulan" "$@"
 fi
-exec "$root/tests/netns-run" python3 "$root/bench/discovery_bench.py" "$@"
+# BENCH_SCRIPT: another benchmark of this folder run the same way.
+exec "$root/tests/netns-run" python3 "$root/bench/${BENCH_SCRIPT:-discovery_bench.py}" "$@"

@@ -1,13 +1,6 @@
 #!/bin/sh
 # Builds psulan (Release) unless a binary is given, and runs the instrument
-# search benchmark inside a private network namespace.
+# search benchmark inside a private network namespace, as
+# bench/discovery_bench.sh does for discovery.
 # Usage: bench/lxi_bench.sh [PSULAN_BINARY] [RUNS]
-set -e
-root=$(cd "$(dirname "$0")/.." && pwd)
-if [ $# -eq 0 ] || [ ! -x "$1" ]; then
-  build=${BUILD_DIR:-$root/build-bench}
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPSULAN_TESTS=OFF >/dev/null
-  ninja -C "$build" -j2 psulan >/dev/null
-  set -- "$build/psulan" "$@"
-fi
-exec "$root/tests/netns-run" python3 "$root/bench/lxi_bench.py" "$@"
+BENCH_SCRIPT=lxi_bench.py exec "$(dirname "$0")/discovery_bench.sh" "$@"

@@ -8,16 +8,6 @@
 
 namespace {
 
-// Field offsets and widths of a reply.
-constexpr std::size_t kMacOffset = 0, kMacWidth = 6;
-constexpr std::size_t kIpOffset = 6, kMaskOffset = 10, kGatewayOffset = 14;
-constexpr std::size_t kSerialOffset = 18, kSerialWidth = 12;
-constexpr std::size_t kPudOffset = 31, kPudWidth = 72;
-constexpr std::size_t kDhcpStateOffset = 107;
-// Shortest reply that carries the fields; one of exactly this length
-// reports no DHCP state.
-constexpr std::size_t kShortestReply = 106;
-
 // Four octets as "192.168.001.005".
 std::string PaddedAddress(std::string_view datagram, std::size_t offset) {
   char text[16];

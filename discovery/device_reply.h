@@ -3,8 +3,19 @@
 // Pure functions over bytes.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
+
+// Where the fields of a reply stand: byte offsets and widths.
+inline constexpr std::size_t kMacOffset = 0, kMacWidth = 6;
+inline constexpr std::size_t kIpOffset = 6, kMaskOffset = 10, kGatewayOffset = 14;
+inline constexpr std::size_t kSerialOffset = 18, kSerialWidth = 12;
+inline constexpr std::size_t kPudOffset = 31, kPudWidth = 72;
+inline constexpr std::size_t kDhcpStateOffset = 107;
+// Shortest reply that carries the fields; one of exactly this length
+// reports no DHCP state.
+inline constexpr std::size_t kShortestReply = 106;
 
 // A copy of bytes in which 0x00, 0x07, 0x08, 0x09, 0x0A, 0x0D and 0x1A
 // each become a space; every other byte stays.

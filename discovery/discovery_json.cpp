@@ -5,18 +5,11 @@
 #include "core/codecs.h"
 #include "core/dotted_address.h"
 #include "core/json_text.h"
+#include "discovery/device_reply.h"
 #include "discovery/lxi_instrument.h"
 #include "discovery/teracom_reply.h"
 
 namespace {
-
-// Where the fields of a supply's reply stand (see FormatDeviceReply).
-constexpr std::size_t kMacOffset = 0, kMacWidth = 6;
-constexpr std::size_t kIpOffset = 6, kMaskOffset = 10, kGatewayOffset = 14;
-constexpr std::size_t kSerialOffset = 18, kSerialWidth = 12;
-constexpr std::size_t kPudOffset = 31, kPudWidth = 72;
-constexpr std::size_t kDhcpStateOffset = 107;
-constexpr std::size_t kShortestReply = 106;
 
 // Four octets as "192.168.1.5".
 std::string PlainAddress(std::string_view bytes, std::size_t offset) {
