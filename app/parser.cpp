@@ -4,6 +4,7 @@
 #include "app/switches.h"
 #include "core/codecs.h"
 #include "core/exit.h"
+#include "core/json_output.h"
 #include "core/failure_report.h"
 #include "core/settings.h"
 #include "discovery/config_commands.h"
@@ -88,6 +89,15 @@ void FinishCommandLine(bool echoRequested) {
 
 void ParseCommandLine() {
   const std::vector<std::string> &arguments = ProgramArguments();
+  // /json (or -json) holds for the whole run wherever it stands, so that an
+  // error in an argument before it is an error object too. A bare "json"
+  // might be the value of the switch before it and acts where it stands.
+  for (const std::string &argument : arguments) {
+    if (argument.size() > 1 && (argument[0] == '/' || argument[0] == '-') && Keyword(argument) == "JSON") {
+      Settings.JsonOutput = true;
+      StartJsonOutput();
+    }
+  }
   ParseState state{arguments, 0, {}, false};
   while (state.next < arguments.size()) {
     const std::string &argument = arguments[state.next++];

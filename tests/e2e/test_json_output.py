@@ -79,11 +79,12 @@ class Sessions(CommandFileCase):
               {"type": "reply", "command": "*idn?", "reply": None, "error": {"code": 10061, "text": "Connection refused"}}]),
             (["/ip", "127.0.0.1", "/cfl", "no-such-file.txt"], 4,
              [{"type": "error", "text": "!File not found: no-such-file.txt"}]),
-            (["/bogus"], 2, [{"type": "error", "text": "Error on command line: /bogus"}]),
+            # -json after the error holds all the same
+            (["/bogus", "-Json"], 2, [{"type": "error", "text": "Error on command line: /bogus"}]),
         ]
         for args, code, expected in cases:
             with self.subTest(args=args):
-                run = psulan(["/JSON"] + args)
+                run = psulan(args if "-Json" in args else ["/JSON"] + args)
                 self.assertEqual((run.code, objects(self, run.full)), (code, expected))
 
 
