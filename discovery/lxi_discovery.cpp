@@ -48,9 +48,11 @@ struct RunIds {
 };
 
 // Ids of this run, from the clock: replies to an earlier run do not count.
+// The xid's top bit is clear and the DNS id's set, so a reply that echoes
+// one of them can never echo the other in its first bytes.
 RunIds MakeRunIds() {
   const std::uint32_t mixed = static_cast<std::uint32_t>(TickCountMs() * 2654435761u);
-  return {mixed & 0x7FFFFFF0u, static_cast<std::uint16_t>(mixed >> 16)};
+  return {mixed & 0x7FFFFFF0u, static_cast<std::uint16_t>((mixed >> 16) | 0x8000u)};
 }
 
 void SendQuery(TUDPBlockSocket &socket, const std::string &address, int port, const std::string &query) {
