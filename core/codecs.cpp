@@ -89,4 +89,6 @@ std::string SpacedHexToBytes(std::string_view hex) {
 
 std::string BytesToHexList(std::string_view bytes) { return "[" + JoinHex(bytes, ' ') + "]"; }
 
+std::string BytesToSpacedHex(std::string_view bytes) { return JoinHex(bytes, ' '); }
+
 std::string BytesToDashedHex(std::string_view bytes) { return JoinHex(bytes, '-'); }

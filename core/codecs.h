@@ -16,6 +16,8 @@ std::string SpacedHexToBytes(std::string_view hex);
 
 // "[01 FF 00]"; "[]" for no bytes.
 std::string BytesToHexList(std::string_view bytes);
+// "01 FF 00" (the list without brackets); "" for no bytes.
+std::string BytesToSpacedHex(std::string_view bytes);
 
 // "F4-E1-42-00-03-AB"; "" for no bytes.
 std::string BytesToDashedHex(std::string_view bytes);

@@ -30,19 +30,6 @@ std::string JsonLine(const JsonObject &object) {
   return object.dump(-1, ' ', false, JsonObject::error_handler_t::replace);
 }
 
-std::string SpacedHex(std::string_view bytes) {
-  static const char kDigits[] = "0123456789ABCDEF";
-  std::string text;
-  text.reserve(bytes.size() * 3);
-  for (const char c : bytes) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (!text.empty()) text.push_back(' ');
-    text.push_back(kDigits[byte >> 4]);
-    text.push_back(kDigits[byte & 0x0F]);
-  }
-  return text;
-}
-
 std::string IsoTimestamp(const LocalDateTime &time) {
   char text[40];
   std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", time.year, time.month, time.day, time.hour,

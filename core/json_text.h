@@ -25,9 +25,6 @@ JsonObject NewJsonObject(std::string_view type);
 // escapes), without a line end. Never throws.
 std::string JsonLine(const JsonObject &object);
 
-// "01 FF 0A": two upper-case hex digits per byte, one space between; "" for none.
-std::string SpacedHex(std::string_view bytes);
-
 // ISO 8601 local date and time with milliseconds: "2024-03-05T14:07:09.042".
 std::string IsoTimestamp(const LocalDateTime &time);
 

@@ -103,7 +103,7 @@ std::string ConfigJson(std::string_view source, std::string_view payload, int co
   object["step"] = ConfigStep(payload);
   object["mac"] = BytesToDashedHex(payload.substr(std::min<std::size_t>(1, payload.size()), 6));
   object["source"] = JsonBytes(source);
-  object["hex"] = SpacedHex(payload);
+  object["hex"] = BytesToSpacedHex(payload);
   if (payload.size() == kAddressDatagramSize && payload[0] == kAddressCommand) {
     object["ip"] = PlainAddress(payload, kAddressOffset);
     object["mask"] = PlainAddress(payload, kAddressOffset + 4);

@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "core/codecs.h"
 #include "core/json_text.h"
 #include "core/settings.h"
 #include "session/presentation.h"
@@ -78,7 +79,7 @@ void AddModbusView(JsonObject &object, std::string_view reply) {
 std::string ReplyJson(const JsonReply &reply) {
   JsonObject object = NewJsonObject("reply");
   object["command"] = JsonBytes(reply.Command);
-  if (reply.Binary) object["commandHex"] = SpacedHex(reply.Command);
+  if (reply.Binary) object["commandHex"] = BytesToSpacedHex(reply.Command);
   if (!reply.Line.empty()) object["line"] = JsonBytes(reply.Line);
   if (reply.ErrorCode != 0) {
     object["reply"] = nullptr;
@@ -86,7 +87,7 @@ std::string ReplyJson(const JsonReply &reply) {
   } else {
     object["reply"] = JsonBytes(reply.Reply);
     if (reply.Binary) {
-      object["hex"] = SpacedHex(reply.Reply);
+      object["hex"] = BytesToSpacedHex(reply.Reply);
       AddModbusView(object, reply.Reply);
     }
   }

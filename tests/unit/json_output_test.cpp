@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "core/codecs.h"
 #include "core/json_output.h"
 #include "core/json_text.h"
 #include "core/settings.h"
@@ -22,7 +23,7 @@ TEST(JsonText, ByteRuleHexTimeErrorAndSummary) {
       {"\x80\xFF\xC3\xA9", "\"\xC2\x80\xC3\xBF\xC3\x83\xC2\xA9\""},
   };
   for (const auto &[bytes, json] : cases) EXPECT_EQ(JsonLine(JsonBytes(bytes)), json);
-  EXPECT_EQ(SpacedHex("\x00\x0A\xFF"s), "00 0A FF");
+  EXPECT_EQ(BytesToSpacedHex("\x00\x0A\xFF"s), "00 0A FF");
   EXPECT_EQ(IsoTimestamp({2024, 3, 5, 14, 7, 9, 42}), "2024-03-05T14:07:09.042");
   EXPECT_EQ(ErrorJson(10061, "!TCP connect failed"), R"({"type":"error","code":10061,"text":"!TCP connect failed"})");
   EXPECT_EQ(ErrorJson(0, "!File not found: \xE9"), "{\"type\":\"error\",\"text\":\"!File not found: \xC3\xA9\"}");
