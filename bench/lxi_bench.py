@@ -10,14 +10,22 @@ nothing (which listens just as long):
 2. one dead instrument (its TCP ports never answer): limit 1000 ms.
 """
 import os
+import socket
 import statistics
+import struct
 import subprocess
 import sys
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "fakes"))
-from fake_lxi import FakeLxi, Instrument, numbered  # noqa: E402
+from fake_lxi import FakeLxi, Instrument  # noqa: E402
+
+
+def numbered(count, first="127.0.2.1"):
+    start = struct.unpack(">I", socket.inet_aton(first))[0]
+    return [Instrument(socket.inet_ntoa(struct.pack(">I", start + n)), idn=b"Maker,Model,SN%04d,1.0" % n,
+                       vxi11_port=1024) for n in range(count)]
 
 
 def wall(binary, expected_blocks):

@@ -1,7 +1,5 @@
-"""The LAN instrument search (/lxi) against simulated instruments: one found by
-the portmapper, one announcing only raw SCPI, one found both ways (listed
-once), a dead one (its identity costs at most 1 s) and malformed replies
-(dropped; only /v tells)."""
+"""/lxi against simulated instruments: found by the portmapper, by raw SCPI only, both ways (listed once), a dead
+one (its identity costs at most 1 s), and malformed replies (dropped; only /v tells)."""
 import json
 import struct
 import subprocess
@@ -22,7 +20,6 @@ def setUpModule():
 
 
 def announced(query, cut=0, id_change=0):
-    """A well-formed announcement of 127.0.9.9, damaged."""
     answer = mdns_answer(Instrument("127.0.9.9", services={"_lxi._tcp": 80}), query)
     return struct.pack(">H", struct.unpack(">H", answer[:2])[0] ^ id_change) + answer[2:len(answer) - cut]
 
@@ -39,13 +36,11 @@ EXPECTED = [
     b"Local Addresses: 127.0.0.1,",
     b"", b"LXI Instrument: 127.0.0.30", b"Found by:      VXI-11 core port 1024", b"IDN:  [Maker,VXI-11 only,1,1.0]",
     b"", b"LXI Instrument: 127.0.0.31", b"Found by:      mDNS _scpi-raw._tcp port 5025", b"Name:          Raw one",
-    b"IDN:  [Maker,Raw SCPI,2,1.0]",
-    b"", b"LXI Instrument: 127.0.0.32",
+    b"IDN:  [Maker,Raw SCPI,2,1.0]", b"", b"LXI Instrument: 127.0.0.32",
     b"Found by:      VXI-11 core port 1025, mDNS _lxi._tcp port 80, _scpi-raw._tcp port 5026",
-    b"Name:          Both ways", b"IDN:  [Maker,Both,3,1.0]",
-    b"", b"LXI Instrument: 127.0.0.33", b"Found by:      VXI-11 core port 1026, mDNS _hislip._tcp port 4880",
-    b"Name:          Dead one", b"IDN:  [Dead Corp,DC1,,]",
-]
+    b"Name:          Both ways", b"IDN:  [Maker,Both,3,1.0]", b"", b"LXI Instrument: 127.0.0.33",
+    b"Found by:      VXI-11 core port 1026, mDNS _hislip._tcp port 4880", b"Name:          Dead one",
+    b"IDN:  [Dead Corp,DC1,,]"]
 
 
 class LxiSearch(unittest.TestCase):
@@ -54,7 +49,7 @@ class LxiSearch(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.empty = run(["/lxi", "/f"])
-        instruments = [
+        with FakeLxi([
             Instrument("127.0.0.30", idn=b"Maker,VXI-11 only,1,1.0", vxi11_port=1024),
             Instrument("127.0.0.31", idn=b"Maker,Raw SCPI,2,1.0", services={"_scpi-raw._tcp": 5025}, scpi_port=5025,
                        name="Raw one"),
@@ -63,8 +58,7 @@ class LxiSearch(unittest.TestCase):
                        services={"_scpi-raw._tcp": 5026, "_lxi._tcp": 80}),
             Instrument("127.0.0.33", vxi11_port=1026, services={"_hislip._tcp": 4880}, dead=True, name="Dead one",
                        txt=["Manufacturer=Dead Corp", "model=DC1"]),
-        ]
-        with FakeLxi(instruments, junk=JUNK) as cls.fake:
+        ], junk=JUNK) as cls.fake:
             cls.plain = run(["/LXI"])
             cls.verbose = run(["-lxi", "/v"])
             cls.json = run(["/json", "/lxi"])
@@ -82,8 +76,7 @@ class LxiSearch(unittest.TestCase):
         lines = self.verbose.lines()
         self.assertEqual(lines[1:3], [b" IP: 0.0.0.0   Mask: 0.0.0.0   Gateway: 0.0.0.0   MAC:    Ports: 7024 7025 8462",
                                       b"Sender started at: 127.0.0.1"])
-        # The queries of this run: the last two the fake heard.
-        junk = [make(data) for _, _, data in self.fake.queries[-2:] for make in JUNK]
+        junk = [make(data) for data in self.fake.queries[-2:] for make in JUNK]  # a run's two queries
         self.assertEqual(sorted(line for line in lines if b"Dropped" in line),
                          sorted(JUNK_LINE % len(reply) for reply in junk if reply))
         blocks = [line for line in lines if not line.startswith((b"Received from: ", b"Identity over"))]

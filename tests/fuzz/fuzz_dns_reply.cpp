@@ -1,6 +1,5 @@
-// Multicast DNS replies of any bytes, read and merged as the instrument
-// search does; the first two bytes are taken as the query's id, so that the
-// whole reader is reached. Properties: names stay within 255 bytes, the
+// Multicast DNS replies of any bytes, read and merged as the instrument search does; the first two bytes are
+// taken as the query's id, so that the whole reader is reached. Properties: names stay within 255 bytes, the
 // printed block is one line per field.
 #include <string>
 #include <vector>
@@ -14,13 +13,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   const std::uint16_t id = size < 2 ? 0 : static_cast<std::uint16_t>(data[0] << 8 | data[1]);
   std::vector<DnsRecord> records;
   if (!ReadDnsReply(reply, id, records)) return 0;
-  for (const DnsRecord &record : records) {
+  for (const DnsRecord &record : records)
     for (const DnsName *name : {&record.Name, &record.Target}) {
       std::size_t bytes = 1;
       for (const std::string &label : *name) bytes += label.size() + 1;
       FUZZ_CHECK(bytes <= 255);
     }
-  }
   LxiInstrumentList list;
   AddAnnouncedServices(list, records, 0x7F000001);
   for (LxiInstrument &instrument : list) {

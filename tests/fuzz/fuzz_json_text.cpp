@@ -1,6 +1,5 @@
-// The JSON objects of /json over any bytes: every object is one line that a
-// JSON reader takes, and every byte string it carries comes back whole by
-// the byte rule (each character's number is one byte). Input: datagrams
+// The JSON objects of /json over any bytes: every object is one line that a JSON reader takes, and every byte
+// string it carries comes back whole by the byte rule (each character's number is one byte). Input: datagrams
 // (NextDatagram): a field, a peer address, a second field.
 #include <string>
 #include <string_view>
@@ -32,12 +31,8 @@ std::string Bytes(const Json &value) {
   std::string bytes;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const auto lead = static_cast<unsigned char>(text[i]);
-    if (lead < 0x80) {
-      bytes.push_back(static_cast<char>(lead));
-      continue;
-    }
-    FUZZ_CHECK((lead == 0xC2 || lead == 0xC3) && i + 1 < text.size());
-    bytes.push_back(static_cast<char>(((lead & 0x03) << 6) | (static_cast<unsigned char>(text[++i]) & 0x3F)));
+    FUZZ_CHECK(lead < 0x80 || ((lead == 0xC2 || lead == 0xC3) && i + 1 < text.size()));
+    bytes.push_back(static_cast<char>(lead < 0x80 ? lead : ((lead & 0x03) << 6) | (text[++i] & 0x3F)));
   }
   return bytes;
 }
@@ -46,24 +41,18 @@ std::string Bytes(const Json &value) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
   std::string_view input = InputBytes(data, size), field, from, second;
-  NextDatagram(input, field);
-  NextDatagram(input, from);
-  NextDatagram(input, second);
+  for (std::string_view *part : {&field, &from, &second}) NextDatagram(input, *part);
 
   // Every Modbus view, over register and coil replies.
   Settings.ModbusView = static_cast<std::int32_t>(size % 6);
   Settings.ModbusFunction = (size & 8) != 0 ? 5 : 3;
-  JsonReply reply;
-  reply.Command = second;
-  reply.Reply = field;
-  reply.Binary = !field.empty() && (field[0] & 1) != 0;
+  const JsonReply reply{.Command = second, .Reply = field, .Binary = !field.empty() && (field[0] & 1) != 0};
   Json shown = Parsed(ReplyJson(reply));
   FUZZ_CHECK(Bytes(shown["command"]) == second && Bytes(shown["reply"]) == field);
   FUZZ_CHECK(shown.contains("hex") == reply.Binary);
   // Numbers come one per group, at least one; bit strings one per payload byte.
-  if (shown.contains("values")) {
+  if (shown.contains("values"))
     FUZZ_CHECK(shown["values"].is_array() && (Settings.ModbusView == 4 || !shown["values"].empty()));
-  }
 
   // The supply's reply is the field; its identity answer the second one.
   const SupplyAnswer identity{true, false, std::string(second)};
@@ -80,7 +69,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                                                         : idn + ";" + interfaces == second);
 
   Parsed(TeracomJson(field, from));
-  Json config = Parsed(ConfigJson(from, field, field.empty() ? 0 : field[0], second));
-  FUZZ_CHECK(Bytes(config["source"]) == from);
+  FUZZ_CHECK(Bytes(Parsed(ConfigJson(from, field, field.empty() ? 0 : field[0], second))["source"]) == from);
   return 0;
 }

@@ -1,7 +1,6 @@
-// A TCP stream of any bytes read as RPC records, and every record read as
-// each reply the instrument search takes (GETPORT and the VXI-11 calls);
-// the first word is taken as the xid. Properties: a record takes no more
-// than the stream holds, and none outgrows its bounds.
+// A TCP stream of any bytes read as RPC records, and every record read as each reply the instrument search
+// takes (GETPORT and the VXI-11 calls); the first word is taken as the xid. Properties: a record takes no
+// more than the stream holds, and none outgrows its bounds.
 #include <string>
 
 #include "discovery/portmap_wire.h"
@@ -12,11 +11,10 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
   std::string_view stream = InputBytes(data, size);
   const std::uint32_t xid = size < 4 ? 0 : static_cast<std::uint32_t>(data[0]) << 24 | data[1] << 16 | data[2] << 8 | data[3];
-  std::string message;
+  std::string message, read;
   std::size_t consumed = 0;
   int port = 0;
   std::uint32_t error = 0, value = 0, reason = 0;
-  std::string read;
   // The stream as a datagram, then as records.
   if (ReadGetPortReply(stream, xid, port)) FUZZ_CHECK(port > 0 && port < 65536);
   while (ReadRecord(stream, 512, 4, message, consumed) == RecordState::Complete) {

@@ -16,9 +16,7 @@ using namespace std::string_literals;
 
 TEST(JsonText, ByteRuleHexTimeErrorAndSummary) {
   const std::pair<std::string, std::string> cases[] = {
-      {"A\"\\/", R"("A\"\\/")"},
-      {"\x00\x1F\x7F"s, "\"\\u0000\\u001f\x7F\""},
-      {"\n\r\t\b\f", R"("\n\r\t\b\f")"},
+      {"A\"\\/", R"("A\"\\/")"}, {"\x00\x1F\x7F"s, "\"\\u0000\\u001f\x7F\""}, {"\n\r\t\b\f", R"("\n\r\t\b\f")"},
       // Bytes above 0x7F, UTF-8 sequences among them, are one character each.
       {"\x80\xFF\xC3\xA9", "\"\xC2\x80\xC3\xBF\xC3\x83\xC2\xA9\""},
   };
@@ -44,11 +42,7 @@ TEST(SupplyJsonTest, FieldsByReplyLengthAndAnswers) {
   const std::string tail = "\"mask\":\"255.255.255.0\",\"gateway\":\"192.168.1.1\",\"pud\":\"lab\\\"1\xC2\xB5\",\"from\":\"p\"";
   const SupplyAnswer none;
   const struct {
-    std::size_t length;
-    SupplyAnswer identity;
-    bool interfaces;
-    SupplyAnswer reply;
-    std::string json;
+    std::size_t length; SupplyAnswer identity; bool interfaces; SupplyAnswer reply; std::string json;
   } cases[] = {
       {106, none, false, none, head + "\"not supported\"," + tail + "}"},
       {107, {true, false, "RI,1"}, false, none, head + "\"Static\"," + tail + R"(,"idn":"RI,1"})"},
@@ -72,18 +66,13 @@ TEST(DiscoveryJson, ConfigurationObjectOfTheAddressStep) {
 }
 
 TEST(DiscoveryJson, LxiInstrumentWithAndWithoutItsFacts) {
-  LxiInstrument found;
-  found.Ip = 0xC0A8011Eu;
-  found.Vxi11Port = 1024;
-  found.Services = {{"_lxi._tcp", 80}, {"_scpi-raw._tcp", 5025}};
-  found.Name = "Scope \xB5";
-  found.Idn = "ACME,SCOPE,1,1.0";
+  const LxiInstrument found{.Ip = 0xC0A8011Eu, .Vxi11Port = 1024, .Services = {{"_lxi._tcp", 80},
+                            {"_scpi-raw._tcp", 5025}}, .Name = "Scope \xB5", .Idn = "ACME,SCOPE,1,1.0", .Txt = {}};
   EXPECT_EQ(LxiJson(found), R"({"type":"lxi","ip":"192.168.1.30","vxi11_port":1024,"services":[{"type":"_lxi._tcp",)"
                             R"("port":80},{"type":"_scpi-raw._tcp","port":5025}],"name":"Scope )" "\xC2\xB5" R"(",)"
                             R"("idn":"ACME,SCOPE,1,1.0"})");
-  LxiInstrument bare;
-  bare.Ip = 0x7F000002u;
-  EXPECT_EQ(LxiJson(bare), R"({"type":"lxi","ip":"127.0.0.2","vxi11_port":null,"services":[],"name":null,"idn":null})");
+  EXPECT_EQ(LxiJson({.Ip = 0x7F000002u, .Vxi11Port = 0, .Services = {}, .Name = "", .Idn = "", .Txt = {}}),
+            R"({"type":"lxi","ip":"127.0.0.2","vxi11_port":null,"services":[],"name":null,"idn":null})");
 }
 
 TEST(ReplyJsonTest, TextBinaryViewsAndFailures) {
@@ -92,11 +81,8 @@ TEST(ReplyJsonTest, TextBinaryViewsAndFailures) {
   const std::string floats = "\x00\x01\x00\x00\x00\x07\x01\x03\x04\x3F\x9D\xF3\xB6"s;
   const std::string coil = "\x00\x01\x00\x00\x00\x06\x01\x05\x00\x64\xFF\x00"s;
   const std::string exception = "\x00\x01\x00\x00\x00\x03\x01\x83\x02"s;
-  const struct {
-    int view, function;
-    JsonReply reply;
-    std::string json;  // the whole line, or for binary replies its end
-  } cases[] = {
+  // json: the whole line, or for binary replies its end.
+  const struct { int view, function; JsonReply reply; std::string json; } cases[] = {
       {0, 0, {"volt?", "5\xB0", false, 0, "", "", "2024-03-05T14:07:09.042"},
        "{\"type\":\"reply\",\"command\":\"volt?\",\"reply\":\"5\xC2\xB0\",\"time\":\"2024-03-05T14:07:09.042\"}"},
       {0, 0, {"syst:err?", "0", false, 0, "", "outp 1", ""},

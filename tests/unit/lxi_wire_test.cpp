@@ -14,20 +14,20 @@ namespace {
 
 std::string Hex(std::string_view text) { return SpacedHexToBytes(text); }
 
-const char kRpcHeader[] = "00000000 00000002 000607AF 00000001";
+// In a VXI-11 core call, after the xid and after the procedure.
+const std::string kCall = " 00000000 00000002 000607AF 00000001 ", kAuth = " 00000000 00000000 00000000 00000000 ";
 
 TEST(LxiWire, CallsAndQueryBytes) {
-  const std::string auth = "00000000 00000000 00000000 00000000";
   const struct { std::string built, expected; } cases[] = {
-      {BuildGetPortCall(0x3E8), "000003E8 00000000 00000002 000186A0 00000002 00000003 " + auth +
-                                    " 000607AF 00000001 00000006 00000000"},
+      {BuildGetPortCall(0x3E8), "000003E8 00000000 00000002 000186A0 00000002 00000003" + kAuth +
+                                    "000607AF 00000001 00000006 00000000"},
       {BuildCreateLink(1, 0x1234, 0, "inst0"),
-       "00000001 " + std::string(kRpcHeader) + " 0000000A " + auth + " 00001234 00000000 00000000 00000005 696E7374 30000000"},
+       "00000001" + kCall + "0000000A" + kAuth + "00001234 00000000 00000000 00000005 696E7374 30000000"},
       {BuildDeviceWrite(2, 7, 500, 0, "*IDN?\n"),
-       "00000002 " + std::string(kRpcHeader) + " 0000000B " + auth + " 00000007 000001F4 00000000 00000008 00000006 2A49444E 3F0A0000"},
+       "00000002" + kCall + "0000000B" + kAuth + "00000007 000001F4 00000000 00000008 00000006 2A49444E 3F0A0000"},
       {BuildDeviceRead(3, 7, 4096, 500, 0),
-       "00000003 " + std::string(kRpcHeader) + " 0000000C " + auth + " 00000007 00001000 000001F4 00000000 00000000 00000000"},
-      {BuildDestroyLink(4, 7), "00000004 " + std::string(kRpcHeader) + " 00000017 " + auth + " 00000007"},
+       "00000003" + kCall + "0000000C" + kAuth + "00000007 00001000 000001F4 00000000 00000000 00000000"},
+      {BuildDestroyLink(4, 7), "00000004" + kCall + "00000017" + kAuth + "00000007"},
       {FrameRecord("abc"), "80000003 616263"},
       {BuildServiceQuery(0x1234),
        "1234 0000 0004 0000 0000 0000 045F6C7869 045F746370 056C6F63616C 00 000C 0001 "
@@ -52,8 +52,7 @@ TEST(LxiWire, GetPortReplies) {
   };
   for (const auto &c : cases) {
     int port = 0;
-    const bool read = ReadGetPortReply(Hex(c.reply), 0x3E8, port);
-    EXPECT_EQ(read ? port : 0, c.port) << c.reply;
+    EXPECT_EQ(ReadGetPortReply(Hex(c.reply), 0x3E8, port) ? port : 0, c.port) << c.reply;
   }
 }
 
@@ -102,12 +101,10 @@ TEST(DnsReply, RecordedAnswerMergesIntoOneInstrument) {
   ASSERT_EQ(list.size(), 2u);
   EXPECT_EQ(TxtIdentity(list[1]), ",X123,,");
   list[1].Idn = "A\tB";
-  EXPECT_EQ(FormatLxiInstrument(list[1]),
-            (std::vector<std::string>{"", "LXI Instrument: 192.168.1.30",
-                                      "Found by:      VXI-11 core port 1024, mDNS _lxi._tcp port 80",
-                                      "Name:          Scope", "IDN:  [A B]"}));
-  EXPECT_EQ(FormatLxiInstrument(list[0]),
-            (std::vector<std::string>{"", "LXI Instrument: 10.0.0.1", "Found by:      VXI-11 core port 1025", "IDN:  []"}));
+  EXPECT_EQ(FormatLxiInstrument(list[1]), (std::vector<std::string>{"", "LXI Instrument: 192.168.1.30",
+            "Found by:      VXI-11 core port 1024, mDNS _lxi._tcp port 80", "Name:          Scope", "IDN:  [A B]"}));
+  EXPECT_EQ(FormatLxiInstrument(list[0]), (std::vector<std::string>{"", "LXI Instrument: 10.0.0.1",
+            "Found by:      VXI-11 core port 1025", "IDN:  []"}));
 }
 
 TEST(DnsReply, DamagedAnswersAreRejected) {
@@ -121,11 +118,9 @@ TEST(DnsReply, DamagedAnswersAreRejected) {
       {12, "44"}, {12, "84"},                    // reserved label kinds
       {112, "0005"}, {63, "00FF"}, {91, "0B"},   // data past its record or the message
   };
-  for (const auto &p : patches) {
-    std::string bad = good;
-    bad.replace(p.at, Hex(p.bytes).size(), Hex(p.bytes));
-    EXPECT_FALSE(ReadDnsReply(bad, 0x1234, records)) << p.at << " " << p.bytes;
-  }
+  for (const auto &p : patches)
+    EXPECT_FALSE(ReadDnsReply(std::string(good).replace(p.at, Hex(p.bytes).size(), Hex(p.bytes)), 0x1234, records))
+        << p.at << " " << p.bytes;
 }
 
 }  // namespace
