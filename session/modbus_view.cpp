@@ -25,25 +25,19 @@ std::uint32_t BigEndian32(std::string_view bytes) {
          (std::uint32_t{Byte(bytes, 2)} << 8) | std::uint32_t{Byte(bytes, 3)};
 }
 
-enum ModbusViewMode { kHexView = 0, kWordView = 1, kLongView = 2, kFloatView = 3, kBitsView = 4, kTextView = 5 };
-
-// Groups of `size` bytes (the last one may be shorter), one value and a
-// space each; at least one group, and groups go on while 2 bytes remain.
+// One value and a space for each group of size bytes.
 template <typename Format>
 void AppendGroups(std::string &out, std::string_view payload, std::size_t size, Format format) {
-  do {
-    const std::string_view group = payload.substr(0, size);
+  for (const std::string_view group : ModbusGroups(payload, size)) {
     out += format(group);
     out.push_back(' ');
-    payload.remove_prefix(group.size());
-  } while (payload.size() >= 2);
+  }
 }
 
 void AppendBits(std::string &out, std::string_view payload) {
   out.reserve(payload.size() * 9);
-  for (std::size_t i = 0; i < payload.size(); ++i) {
-    const unsigned value = Byte(payload, i);
-    for (int bit = 7; bit >= 0; --bit) out.push_back((value >> bit) & 1u ? '1' : '0');
+  for (const char c : payload) {
+    out += ModbusBits(static_cast<unsigned char>(c));
     out.push_back(' ');
   }
 }
@@ -87,12 +81,31 @@ double ModbusFloat(std::string_view bytes) {
   return static_cast<double>(static_cast<std::int64_t>(scaled)) * 0.0001;
 }
 
+bool ModbusPayload(std::string_view reply, std::string_view &payload) {
+  if (reply.size() <= kExceptionReplySize) return false;
+  payload = reply.substr(Settings.ModbusFunction == kWriteSingleCoil ? kCoilPayloadOffset : kPayloadOffset);
+  return true;
+}
+
+std::vector<std::string_view> ModbusGroups(std::string_view payload, std::size_t size) {
+  std::vector<std::string_view> groups;
+  do {
+    groups.push_back(payload.substr(0, size));
+    payload.remove_prefix(groups.back().size());
+  } while (payload.size() >= 2);
+  return groups;
+}
+
+std::string ModbusBits(unsigned char byte) {
+  std::string bits;
+  for (int bit = 7; bit >= 0; --bit) bits.push_back((byte >> bit) & 1u ? '1' : '0');
+  return bits;
+}
+
 std::string DecodeModbusReply(std::string_view reply) {
   if (reply.size() < kExceptionReplySize) return "No Data";
-  if (reply.size() == kExceptionReplySize) return BytesToHexList(reply);
-
-  const std::size_t offset = Settings.ModbusFunction == kWriteSingleCoil ? kCoilPayloadOffset : kPayloadOffset;
-  const std::string_view payload = reply.substr(offset);
+  std::string_view payload;
+  if (!ModbusPayload(reply, payload)) return BytesToHexList(reply);
   std::string out;
   switch (Settings.ModbusView) {
     case kWordView:

@@ -10,24 +10,11 @@
 
 namespace {
 
-// Modbus replies: the exception response is exactly this long; registers
-// follow the header, function code and byte count, a write-single-coil
-// echo's value follows its output address.
-constexpr std::size_t kExceptionReplySize = 9;
-constexpr std::size_t kPayloadOffset = 9, kCoilPayloadOffset = 10;
-constexpr int kWriteSingleCoil = 5;
-enum { kWordView = 1, kLongView = 2, kFloatView = 3, kBitsView = 4, kTextView = 5 };
-
-// Groups of size bytes, the last one possibly shorter: at least one, and
-// more while 2 bytes remain, as the text view counts them.
+// One value for each group of size bytes, as the text view counts them.
 template <typename Value>
 JsonObject Groups(std::string_view payload, std::size_t size, Value value) {
   JsonObject values = JsonObject::array();
-  do {
-    const std::string_view group = payload.substr(0, size);
-    values.push_back(value(group));
-    payload.remove_prefix(group.size());
-  } while (payload.size() >= 2);
+  for (const std::string_view group : ModbusGroups(payload, size)) values.push_back(value(group));
   return values;
 }
 
@@ -39,17 +26,10 @@ double ShownFloat(std::string_view group) {
   return value;
 }
 
-std::string Bits(unsigned char byte) {
-  std::string bits;
-  for (int bit = 7; bit >= 0; --bit) bits.push_back((byte >> bit) & 1u ? '1' : '0');
-  return bits;
-}
-
 // "values" (or "text" for /mbs) of a binary reply, when its view shows any.
 void AddModbusView(JsonObject &object, std::string_view reply) {
-  if (reply.size() <= kExceptionReplySize) return;
-  const std::string_view payload =
-      reply.substr(Settings.ModbusFunction == kWriteSingleCoil ? kCoilPayloadOffset : kPayloadOffset);
+  std::string_view payload;
+  if (!ModbusPayload(reply, payload)) return;
   switch (Settings.ModbusView) {
     case kWordView:
       object["values"] = Groups(payload, 2, [](std::string_view group) { return ModbusWord(group); });
@@ -62,7 +42,7 @@ void AddModbusView(JsonObject &object, std::string_view reply) {
       break;
     case kBitsView: {
       JsonObject values = JsonObject::array();
-      for (const char c : payload) values.push_back(Bits(static_cast<unsigned char>(c)));
+      for (const char c : payload) values.push_back(ModbusBits(static_cast<unsigned char>(c)));
       object["values"] = std::move(values);
       break;
     }
