@@ -11,7 +11,7 @@
 #include "core/settings.h"
 #include "net/block_socket.h"
 #include "platform/platform.h"
-#include "session/modbus_request.h"
+#include "wire/modbus_request.h"
 
 namespace {
 
@@ -178,7 +178,8 @@ bool ModbusSwitch(ParseState &state) {
   Settings.ModbusFunction = static_cast<std::uint8_t>(function);
   Settings.ModbusAddress = static_cast<std::uint16_t>(address);
   Settings.ModbusValue = static_cast<std::uint16_t>(value);
-  Settings.Command = BuildModbusRequest(Settings.ModbusFunction, Settings.ModbusAddress, Settings.ModbusValue);
+  Settings.Command = BuildModbusRequest(Settings.ModbusTransactionId, Settings.ModbusUnit, Settings.ModbusFunction,
+                                        Settings.ModbusAddress, Settings.ModbusValue);
   Settings.CommandMode = true;
   Settings.HexMode = true;
   Settings.ResponseTimeoutMs = 2000;

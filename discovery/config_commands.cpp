@@ -6,7 +6,7 @@
 #include "core/failure_report.h"
 #include "core/json_output.h"
 #include "core/settings.h"
-#include "discovery/config_datagrams.h"
+#include "wire/config_datagrams.h"
 #include "discovery/discovery_json.h"
 #include "discovery/source_addresses.h"
 #include "net/block_socket.h"

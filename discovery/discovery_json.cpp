@@ -5,9 +5,9 @@
 #include "core/codecs.h"
 #include "core/dotted_address.h"
 #include "core/json_text.h"
-#include "discovery/device_reply.h"
+#include "wire/device_reply.h"
 #include "discovery/lxi_instrument.h"
-#include "discovery/teracom_reply.h"
+#include "wire/teracom_reply.h"
 
 namespace {
 

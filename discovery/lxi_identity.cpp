@@ -6,8 +6,8 @@
 
 #include "core/dotted_address.h"
 #include "core/settings.h"
-#include "discovery/rpc_record.h"
-#include "discovery/vxi11_wire.h"
+#include "wire/rpc_record.h"
+#include "wire/vxi11_wire.h"
 #include "net/block_socket.h"
 #include "platform/platform.h"
 

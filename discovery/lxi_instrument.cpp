@@ -5,8 +5,8 @@
 #include <string_view>
 
 #include "core/dotted_address.h"
-#include "discovery/device_reply.h"
-#include "discovery/mdns_query.h"
+#include "wire/device_reply.h"
+#include "wire/mdns_query.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "discovery/dns_reply.h"
+#include "wire/dns_reply.h"
 
 // One service an instrument announced over multicast DNS.
 struct LxiService {

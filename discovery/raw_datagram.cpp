@@ -4,7 +4,7 @@
 
 #include "core/codecs.h"
 #include "core/settings.h"
-#include "discovery/device_reply.h"
+#include "wire/device_reply.h"
 #include "platform/platform.h"
 
 void PrintRawDatagram(std::string_view datagram) {

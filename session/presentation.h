@@ -29,22 +29,6 @@ std::string DecodeModbusReply(std::string_view reply);
 // The views of a binary reply (Settings.ModbusView: /mbi 1 ... /mbs 5).
 enum ModbusViewMode { kHexView = 0, kWordView = 1, kLongView = 2, kFloatView = 3, kBitsView = 4, kTextView = 5 };
 
-// The part of a Modbus reply that the views decode: what follows the
-// header, function code and byte count (or a single-coil write echo's
-// output address). False for a reply no longer than the 9-byte exception
-// response, which has none.
-bool ModbusPayload(std::string_view reply, std::string_view &payload);
-// The payload's groups of size bytes, the last one possibly shorter: at
-// least one, and more while 2 bytes remain.
-std::vector<std::string_view> ModbusGroups(std::string_view payload, std::size_t size);
-// A byte as its eight bits, the highest first: "00001010".
-std::string ModbusBits(unsigned char byte);
-
-// Modbus value decoders over up to 2 or 4 big-endian bytes.
-int ModbusWord(std::string_view bytes);
-int ModbusLong(std::string_view bytes);
-double ModbusFloat(std::string_view bytes);
-
 // The general floating-point form used for Modbus floats: shortest form, up
 // to 15 significant digits, exponent form ("1.5E20", "-1E-20") below 1E-4
 // and from 1E15 on, the locale's decimal separator.

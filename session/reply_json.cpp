@@ -7,6 +7,7 @@
 #include "core/settings.h"
 #include "session/presentation.h"
 #include "session/tcp_session.h"
+#include "wire/modbus_reply.h"
 
 namespace {
 
@@ -29,7 +30,7 @@ double ShownFloat(std::string_view group) {
 // "values" (or "text" for /mbs) of a binary reply, when its view shows any.
 void AddModbusView(JsonObject &object, std::string_view reply) {
   std::string_view payload;
-  if (!ModbusPayload(reply, payload)) return;
+  if (!ModbusPayload(reply, Settings.ModbusFunction, payload)) return;
   switch (Settings.ModbusView) {
     case kWordView:
       object["values"] = Groups(payload, 2, [](std::string_view group) { return ModbusWord(group); });

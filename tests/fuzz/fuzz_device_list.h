@@ -7,7 +7,7 @@
 #include <string_view>
 #include <utility>
 
-#include "discovery/device_list.h"
+#include "wire/device_list.h"
 #include "fuzz_support.h"
 
 // One discovery run over the datagrams of the input (NextDatagram): the

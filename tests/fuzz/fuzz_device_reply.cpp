@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "discovery/device_reply.h"
+#include "wire/device_reply.h"
 #include "fuzz_device_list.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "discovery/dns_reply.h"
+#include "wire/dns_reply.h"
 #include "discovery/lxi_instrument.h"
 #include "fuzz_support.h"
 

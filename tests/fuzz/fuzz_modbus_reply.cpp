@@ -7,6 +7,7 @@
 #include "core/settings.h"
 #include "fuzz_support.h"
 #include "session/presentation.h"
+#include "wire/modbus_reply.h"
 
 namespace {
 

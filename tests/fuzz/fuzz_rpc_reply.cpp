@@ -3,9 +3,9 @@
 // more than the stream holds, and none outgrows its bounds.
 #include <string>
 
-#include "discovery/portmap_wire.h"
-#include "discovery/rpc_record.h"
-#include "discovery/vxi11_wire.h"
+#include "wire/portmap_wire.h"
+#include "wire/rpc_record.h"
+#include "wire/vxi11_wire.h"
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {

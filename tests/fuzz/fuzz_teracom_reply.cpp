@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "discovery/teracom_reply.h"
+#include "wire/teracom_reply.h"
 #include "fuzz_device_list.h"
 
 namespace {

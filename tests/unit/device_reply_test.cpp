@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "discovery/config_datagrams.h"
-#include "discovery/device_list.h"
-#include "discovery/device_reply.h"
+#include "wire/config_datagrams.h"
+#include "wire/device_list.h"
+#include "wire/device_reply.h"
 
 namespace {
 

@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "core/codecs.h"
-#include "discovery/dns_reply.h"
+#include "wire/dns_reply.h"
 #include "discovery/lxi_instrument.h"
-#include "discovery/mdns_query.h"
-#include "discovery/portmap_wire.h"
-#include "discovery/rpc_record.h"
-#include "discovery/vxi11_wire.h"
+#include "wire/mdns_query.h"
+#include "wire/portmap_wire.h"
+#include "wire/rpc_record.h"
+#include "wire/vxi11_wire.h"
 
 namespace {
 

@@ -12,6 +12,7 @@
 #include "core/settings.h"
 #include "platform/platform.h"
 #include "session/presentation.h"
+#include "wire/modbus_reply.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/settings.h"
-#include "discovery/device_list.h"
+#include "wire/device_list.h"
 #include "discovery/local_addresses.h"
 #include "discovery/source_addresses.h"
 

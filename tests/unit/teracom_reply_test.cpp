@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "discovery/device_list.h"
-#include "discovery/teracom_reply.h"
+#include "wire/device_list.h"
+#include "wire/teracom_reply.h"
 
 namespace {
 

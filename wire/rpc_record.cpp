@@ -1,8 +1,8 @@
-#include "discovery/rpc_record.h"
+#include "wire/rpc_record.h"
 
 #include <cstdint>
 
-#include "discovery/xdr.h"
+#include "wire/xdr.h"
 
 namespace {
 constexpr std::uint32_t kLastFragment = 0x80000000u;

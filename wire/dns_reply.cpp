@@ -1,4 +1,4 @@
-#include "discovery/dns_reply.h"
+#include "wire/dns_reply.h"
 
 #include <cstddef>
 

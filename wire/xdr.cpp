@@ -1,4 +1,4 @@
-#include "discovery/xdr.h"
+#include "wire/xdr.h"
 
 void AppendWord(std::string &out, std::uint32_t value) {
   for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<char>((value >> shift) & 0xFF));

@@ -1,4 +1,4 @@
-#include "discovery/mdns_query.h"
+#include "wire/mdns_query.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "discovery/device_reply.h"
+#include "wire/device_reply.h"
 
 #include <algorithm>
 #include <cstdio>
 
 #include "core/codecs.h"
-#include "discovery/device_list.h"
+#include "wire/device_list.h"
 
 namespace {
 

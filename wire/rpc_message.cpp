@@ -1,6 +1,6 @@
-#include "discovery/rpc_message.h"
+#include "wire/rpc_message.h"
 
-#include "discovery/xdr.h"
+#include "wire/xdr.h"
 
 namespace {
 constexpr std::uint32_t kCall = 0;

@@ -1,4 +1,4 @@
-#include "discovery/config_datagrams.h"
+#include "wire/config_datagrams.h"
 
 namespace {
 

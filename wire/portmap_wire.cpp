@@ -1,10 +1,10 @@
-#include "discovery/portmap_wire.h"
+#include "wire/portmap_wire.h"
 
 #include <cstddef>
 
-#include "discovery/rpc_message.h"
-#include "discovery/vxi11_wire.h"
-#include "discovery/xdr.h"
+#include "wire/rpc_message.h"
+#include "wire/vxi11_wire.h"
+#include "wire/xdr.h"
 
 namespace {
 constexpr std::uint32_t kPortmapperProgram = 100000;

@@ -1,4 +1,4 @@
-// The devices found in this run: PSU discovery keeps whole replies,
+// A list of the devices found in a run: PSU discovery keeps whole replies,
 // Teracom discovery serial/MAC texts.
 #pragma once
 
@@ -15,9 +15,6 @@ struct DeviceListRecord {
   std::array<std::string, kDeviceSlots> Slots;  // empty when never used
   std::int32_t Count = 0;                       // entries stored
 };
-
-// The program-wide list.
-extern DeviceListRecord DeviceList;
 
 // Empties every slot and sets the count to 0: the start of a discovery.
 void ClearDeviceList(DeviceListRecord &list);

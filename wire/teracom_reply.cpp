@@ -1,4 +1,4 @@
-#include "discovery/teracom_reply.h"
+#include "wire/teracom_reply.h"
 
 #include <algorithm>
 #include <cstddef>

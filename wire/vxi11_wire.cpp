@@ -1,10 +1,10 @@
-#include "discovery/vxi11_wire.h"
+#include "wire/vxi11_wire.h"
 
 #include <cstddef>
 #include <initializer_list>
 
-#include "discovery/rpc_message.h"
-#include "discovery/xdr.h"
+#include "wire/rpc_message.h"
+#include "wire/xdr.h"
 
 namespace {
 

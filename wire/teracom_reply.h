@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "discovery/device_list.h"
+#include "wire/device_list.h"
 
 // What ParseTeracomReply returns of a reply.
 enum class TeracomField {

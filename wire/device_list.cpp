@@ -1,8 +1,6 @@
-#include "discovery/device_list.h"
+#include "wire/device_list.h"
 
 #include <utility>
-
-DeviceListRecord DeviceList;
 
 void ClearDeviceList(DeviceListRecord &list) {
   for (std::string &slot : list.Slots) slot.clear();

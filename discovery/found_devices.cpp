@@ -1,0 +1,3 @@
+#include "discovery/found_devices.h"
+
+DeviceListRecord DeviceList;
