@@ -87,6 +87,9 @@ std::vector<std::string> HelpLines() {
       // Switches added since, one line each after the lines above.
       " /json   - print results as JSON objects, one a line; all other lines go to standard error",
       " /lxi    - find LXI instruments (VXI-11 portmapper and mDNS) on all local networks, with their IDN",
+      " /vxi11  - talk to the instrument over VXI-11 (port from its portmapper), use: /vxi11 /ip 192.168.1.30 /cmd *idn?",
+      " /dev    - device name for /hislip (hislip0) and /vxi11 (inst0), use: /vxi11 /dev gpib0,5 /ip 192.168.1.30 /cmd *idn?",
+      " /eol    - a TCP reply ends at its first line terminator instead of after 50 ms of silence",
   };
   for (const char *line : kBody) lines.emplace_back(line);
   return lines;

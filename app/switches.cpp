@@ -135,6 +135,18 @@ bool TcpPortPreset(ParseState &) {
   return true;
 }
 
+template <std::int32_t Protocol>
+bool SessionProtocolSwitch(ParseState &) {
+  if (Protocol == kHislipSession) Settings.TcpPort = 4880;
+  Settings.SessionProtocol = Protocol;
+  return true;
+}
+
+bool DeviceNameSwitch(ParseState &state) {
+  Settings.DeviceName = ReadValue(state);
+  return true;
+}
+
 bool UdpSwitch(ParseState &) {
   Settings.UdpMode = true;
   Settings.ClientPort = Settings.ServerPort = 53001;
@@ -319,7 +331,10 @@ const SwitchEntry kSwitches[] = {
     {"AIMTTI", TcpPortPreset<9221>},
     {"SRAW", TcpPortPreset<5025>},
     {"STEL", TcpPortPreset<5024>},
-    {"HISLIP", TcpPortPreset<4880>},
+    {"HISLIP", SessionProtocolSwitch<kHislipSession>},
+    {"VXI11", SessionProtocolSwitch<kVxi11Session>},
+    {"DEV", DeviceNameSwitch},
+    {"EOL", TurnOn<&SettingsRecord::EolEndsReply>},
     {"TDKLA", TcpPortPreset<8003>},
     {"U", UdpSwitch},
     {"TERAC", TeracomSwitch},

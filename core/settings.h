@@ -58,7 +58,13 @@ struct SettingsRecord {
   bool BindAll = true;                           // /b inverts: send from every local address
   bool JsonOutput = false;                       // /json: results as JSON lines, text lines to standard error
   bool LxiMode = false;                          // /lxi: search for LAN instruments
+  std::int32_t SessionProtocol = 0;              // how TCP sessions speak: kRawSession, /hislip, /vxi11
+  std::string DeviceName;                        // /dev: HiSLIP sub-address, VXI-11 device; "" = the default
+  bool EolEndsReply = false;                     // /eol: a raw TCP reply ends at its first line terminator
 };
+
+// The protocols of Settings.SessionProtocol.
+enum SessionProtocolKind { kRawSession = 0, kHislipSession = 1, kVxi11Session = 2 };
 
 // The program-wide settings; `Settings = SettingsRecord{}` stores the start values.
 extern SettingsRecord Settings;

@@ -79,6 +79,9 @@ HELP_LINES = [
     # Switches added since, after the lines above.
     b' /json   - print results as JSON objects, one a line; all other lines go to standard error',
     b' /lxi    - find LXI instruments (VXI-11 portmapper and mDNS) on all local networks, with their IDN',
+    b' /vxi11  - talk to the instrument over VXI-11 (port from its portmapper), use: /vxi11 /ip 192.168.1.30 /cmd *idn?',
+    b' /dev    - device name for /hislip (hislip0) and /vxi11 (inst0), use: /vxi11 /dev gpib0,5 /ip 192.168.1.30 /cmd *idn?',
+    b' /eol    - a TCP reply ends at its first line terminator instead of after 50 ms of silence',
 ]
 HELP = b"".join(line + EOL for line in HELP_LINES)
 
@@ -96,7 +99,7 @@ def error(argument):
 
 class Help(unittest.TestCase):
     def test_help_is_byte_exact_with_code_1(self):
-        self.assertEqual(len(HELP_LINES), 65)
+        self.assertEqual(len(HELP_LINES), 68)
         for args in (["/h"], ["/?"], ["-?"], ["?"], ["-HELP"], ["help"], ["/v", "/?", "/bogus"]):
             with self.subTest(args=args):
                 result = run(args)

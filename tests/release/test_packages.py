@@ -18,7 +18,7 @@ import zipfile
 PACKAGES = os.environ.get("PSULAN_PACKAGES", "")
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 WINE = os.environ.get("PSULAN_WINE", "/usr/lib/wine/wine64")
-LAST_HELP_LINE = b" /lxi    - find LXI instruments (VXI-11 portmapper and mDNS) on all local networks, with their IDN"
+LAST_HELP_LINE = b" /eol    - a TCP reply ends at its first line terminator instead of after 50 ms of silence"
 
 
 def the_package(pattern):
