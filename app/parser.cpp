@@ -32,6 +32,7 @@ bool AsksForHelp(std::string_view argument) {
   ExitProgram(2);
 }
 
+// A line of a command line that cannot run, and exit code 2.
 [[noreturn]] void MissingAddress(const char *line) {
   ReportFailure(line);
   ExitProgram(2);
@@ -41,6 +42,7 @@ const char kMissingMacForDhcp[] = "Error: Missing MAC Address. (use: /mac F4-e1-
 const char kMissingIpForStatic[] = "Error: Missing IP Address. (use: /mac F4-e1-42-00-03-ab /static /ip 192.168.2.2)";
 const char kMissingMac[] = "Error: Missing MAC Address. (use: /mac F4-e1-42-00-03-ab /r)";
 const char kMissingIpForCommands[] = "Error: Missing IP Address. (use: /ip 192.168.2.2 /cmd meas:volt?;meas:curr?)";
+const char kModbusOverProtocol[] = "Error: /mod is Modbus-TCP, which /hislip and /vxi11 do not carry. (use: /ip 192.168.2.2 /mod 3 100 2)";
 
 // The address x.x.x.1 of the instrument's network, moved on by 253 when
 // that is the instrument's own address.
@@ -53,7 +55,8 @@ void CompleteGatewayAndMask() {
 
 // After the last argument: completes the addresses, checks what needs an
 // address and runs the configuration commands, in this order.
-void FinishCommandLine(bool echoRequested) {
+void FinishCommandLine(bool echoRequested, bool modbusGiven) {
+  if (modbusGiven && Settings.SessionProtocol != kRawSession) MissingAddress(kModbusOverProtocol);
   if (Settings.SendToAll) Settings.CommandMode = false;
 
   if (Settings.DhcpRequested) {
@@ -98,7 +101,7 @@ void ParseCommandLine() {
       StartJsonOutput();
     }
   }
-  ParseState state{arguments, 0, {}, false};
+  ParseState state{arguments, 0, {}, false, false};
   while (state.next < arguments.size()) {
     const std::string &argument = arguments[state.next++];
     const SwitchAction action = FindSwitch(Keyword(argument));
@@ -109,5 +112,5 @@ void ParseCommandLine() {
     if (!action(state)) RejectArgument(state.lastValue);
     SleepMs(kSwitchPauseMs);
   }
-  FinishCommandLine(state.echoRequested);
+  FinishCommandLine(state.echoRequested, state.modbusGiven);
 }

@@ -6,6 +6,7 @@
 #include "core/codecs.h"
 #include "core/dotted_address.h"
 #include "core/exit.h"
+#include "core/failure_report.h"
 #include "core/json_output.h"
 #include "core/number_syntax.h"
 #include "core/settings.h"
@@ -135,15 +136,21 @@ bool TcpPortPreset(ParseState &) {
   return true;
 }
 
-template <std::int32_t Protocol>
+// /hislip and /vxi11: the protocol and its port (HiSLIP's own; VXI-11's
+// portmapper); a /tport after it names another.
+template <std::int32_t Protocol, std::int32_t Port>
 bool SessionProtocolSwitch(ParseState &) {
-  if (Protocol == kHislipSession) Settings.TcpPort = 4880;
+  Settings.TcpPort = Port;
   Settings.SessionProtocol = Protocol;
   return true;
 }
 
 bool DeviceNameSwitch(ParseState &state) {
   Settings.DeviceName = ReadValue(state);
+  if (Settings.DeviceName.empty()) {
+    ReportFailure("Error: Missing device name. (use: /vxi11 /dev gpib0,5 /ip 192.168.1.30 /cmd *idn?)");
+    ExitProgram(2);
+  }
   return true;
 }
 
@@ -197,6 +204,7 @@ bool ModbusSwitch(ParseState &state) {
   Settings.ResponseTimeoutMs = 2000;
   BriefUnlessVerbose();
   if (Settings.TcpPort == 8462) Settings.TcpPort = 502;
+  state.modbusGiven = true;
   return true;
 }
 
@@ -331,8 +339,8 @@ const SwitchEntry kSwitches[] = {
     {"AIMTTI", TcpPortPreset<9221>},
     {"SRAW", TcpPortPreset<5025>},
     {"STEL", TcpPortPreset<5024>},
-    {"HISLIP", SessionProtocolSwitch<kHislipSession>},
-    {"VXI11", SessionProtocolSwitch<kVxi11Session>},
+    {"HISLIP", SessionProtocolSwitch<kHislipSession, 4880>},
+    {"VXI11", SessionProtocolSwitch<kVxi11Session, 111>},
     {"DEV", DeviceNameSwitch},
     {"EOL", TurnOn<&SettingsRecord::EolEndsReply>},
     {"TDKLA", TcpPortPreset<8003>},

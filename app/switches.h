@@ -13,6 +13,7 @@ struct ParseState {
   std::size_t next = 0;        // index of the next argument to read
   std::string lastValue;       // the value read last; a rejection names it
   bool echoRequested = false;  // /n seen: BriefOutput goes off after parsing
+  bool modbusGiven = false;    // /mod seen: no instrument protocol may carry it
 };
 
 // A switch's effect; reads its values through ReadValue. Returns false when

@@ -13,6 +13,8 @@
 #include "net/block_socket.h"
 #include "platform/platform.h"
 #include "session/command_file_lines.h"
+#include "session/instrument_link.h"
+#include "session/link_session.h"
 #include "session/presentation.h"
 #include "session/reply_json.h"
 #include "session/tcp_session.h"
@@ -35,6 +37,13 @@ void PrintReplyJson(std::string_view command, std::string_view reply, bool binar
   WriteJsonLine(ReplyJson(shown));
 }
 
+// Where the lines go: a raw TCP connection, or the run's protocol link.
+struct FileTarget {
+  TTCPBlockSocket *Socket = nullptr;
+  TInstrumentLink *Link = nullptr;
+  std::string_view Address;
+};
+
 // The verbose-only line of a receive that brought nothing.
 void PrintReceiveFailure(int code, const std::string &description) {
   if (!Settings.Verbose) return;
@@ -45,22 +54,63 @@ void PrintReceiveFailure(int code, const std::string &description) {
   }
 }
 
+// A failed step of the link: the protocol's error line always, a time-out
+// or broken connection as the verbose-only lines of a raw receive. False
+// when the failure ended the link.
+bool LinkFailed(const TInstrumentLink &link) {
+  const LinkFailure &failure = link.Failure();
+  if (failure.What == LinkFailure::kProtocol) {
+    ReportFailure(ProtocolErrorLine(link.ProtocolName(), failure.Code, failure.Text), failure.Code);
+  } else {
+    PrintReceiveFailure(failure.Code, failure.Text);
+  }
+  return link.IsOpen();
+}
+
+// A query's whole reply over the link into reply; false (the failure
+// printed) when it did not come. open tells whether the link still stands.
+bool ReadLinkReply(TInstrumentLink &link, std::string &reply, bool &open) {
+  bool cut = false;
+  if (!link.Read(reply, Settings.ResponseTimeoutMs, ReplyCeiling(), cut)) {
+    open = LinkFailed(link);
+    return false;
+  }
+  if (cut && Settings.Verbose) WriteLine("Reply cut at " + std::to_string(reply.size()) + " bytes");
+  open = !cut;
+  return true;
+}
+
+// A query: the first "?" of the line stands at the third character or later.
+bool IsQuery(std::string_view line);
+
 // Sends the bytes of a /hfl line and prints the one reply piece that comes
-// within the first wait, decoded; no reply is "No Data".
-void SendBinaryLine(TTCPBlockSocket &socket, std::string_view address, const std::string &line) {
-  if (Settings.Verbose) WriteLine(TcpForLine(address, line, true));
-  socket.SendText(line);
-  const std::string reply = socket.ReceiveWaiting(FirstWaitMs(true, Settings.ResponseTimeoutMs, line));
+// within the first wait, decoded; no reply is "No Data". Over a link the
+// reply is read (to its end) only for a query. False when the link ended.
+bool SendBinaryLine(const FileTarget &target, const std::string &line) {
+  if (Settings.Verbose) WriteLine(TcpForLine(target.Address, line, true));
+  std::string reply;
+  bool open = true;
+  if (target.Link != nullptr) {
+    if (!target.Link->Write(line, Settings.ResponseTimeoutMs)) return LinkFailed(*target.Link);
+    if (IsQuery(line) && !ReadLinkReply(*target.Link, reply, open)) return open;
+  } else {
+    target.Socket->SendText(line);
+    reply = target.Socket->ReceiveWaiting(FirstWaitMs(true, Settings.ResponseTimeoutMs, line));
+  }
   if (Settings.JsonOutput) {
     PrintReplyJson(line, reply, true);
   } else {
     WriteLine(BinaryReplyLine(reply, line));
   }
+  return open;
 }
 
-void SendTextLine(TTCPBlockSocket &socket, std::string_view address, const std::string &line) {
-  if (Settings.Verbose) WriteLine(TcpForLine(address, line, false));
-  socket.SendText(line + Settings.LineTerminator);
+// A text line: over a link as one message, else with the line terminator.
+bool SendTextLine(const FileTarget &target, const std::string &line) {
+  if (Settings.Verbose) WriteLine(TcpForLine(target.Address, line, false));
+  if (target.Link != nullptr) return target.Link->Write(line, Settings.ResponseTimeoutMs) || LinkFailed(*target.Link);
+  target.Socket->SendText(line + Settings.LineTerminator);
+  return true;
 }
 
 // A line whose first "?" stands at the third character or later.
@@ -73,8 +123,20 @@ bool IsQuery(std::string_view line) {
 // printed where it lies. False when it was cut at the reply ceiling: the
 // rest of that reply still streams in, so nothing more can be said on this
 // connection.
-bool ReadQueryReply(TTCPBlockSocket &socket, const std::string &line) {
-  CollectedReply collected = CollectReply(socket, Settings.ResponseTimeoutMs, 0);
+bool ReadQueryReply(const FileTarget &target, const std::string &line) {
+  if (target.Link != nullptr) {
+    std::string reply;
+    bool open = true;
+    if (!ReadLinkReply(*target.Link, reply, open)) return open;
+    TransformReplyInPlace(reply);
+    if (Settings.JsonOutput) {
+      PrintReplyJson(line, reply, false);
+    } else {
+      WriteLine(TextReplyLine(std::move(reply), line));
+    }
+    return open;
+  }
+  CollectedReply collected = CollectReply(*target.Socket, Settings.ResponseTimeoutMs, 0);
   if (collected.FirstError != 0) {
     PrintReceiveFailure(collected.FirstError, collected.FirstErrorText);
     return true;
@@ -89,23 +151,34 @@ bool ReadQueryReply(TTCPBlockSocket &socket, const std::string &line) {
 }
 
 // "syst:err?" after a line; its reply line shows the file line.
-void AskForErrors(TTCPBlockSocket &socket, const std::string &line) {
-  socket.SendText(kErrorQuery + Settings.LineTerminator);
-  const std::string reply = socket.ReceiveWaiting(Settings.ResponseTimeoutMs);
-  if (socket.ErrorCode() != 0) {
-    PrintReceiveFailure(socket.ErrorCode(), socket.GetErrorDescEx());
-    return;
+// False when the link ended.
+bool AskForErrors(const FileTarget &target, const std::string &line) {
+  std::string reply;
+  if (target.Link != nullptr) {
+    bool open = true;
+    if (!target.Link->Write(kErrorQuery, Settings.ResponseTimeoutMs)) return LinkFailed(*target.Link);
+    if (!ReadLinkReply(*target.Link, reply, open)) return open;
+    if (!open) return false;
+  } else {
+    TTCPBlockSocket &socket = *target.Socket;
+    socket.SendText(kErrorQuery + Settings.LineTerminator);
+    reply = socket.ReceiveWaiting(Settings.ResponseTimeoutMs);
+    if (socket.ErrorCode() != 0) {
+      PrintReceiveFailure(socket.ErrorCode(), socket.GetErrorDescEx());
+      return true;
+    }
   }
   if (Settings.JsonOutput) {
     PrintReplyJson(kErrorQuery, TransformReply(reply), false, line);
   } else {
     WriteLine(TextReplyLine(TransformReply(reply), line));
   }
+  return true;
 }
 
 // Sends one line and reads what it asks for. False when the connection
 // must end here (a reply cut at the ceiling).
-bool SendLine(TTCPBlockSocket &socket, std::string_view address, std::string line, int verbosityLevel) {
+bool SendLine(const FileTarget &target, std::string line, int verbosityLevel) {
   if (Settings.EscapeTranslation) line = TranslateEscapes(line);
   if (Settings.HexMode) line = SpacedHexToBytes(line);
   if (line.empty()) {
@@ -114,21 +187,23 @@ bool SendLine(TTCPBlockSocket &socket, std::string_view address, std::string lin
     return true;
   }
   if (Settings.HexMode) {
-    SendBinaryLine(socket, address, line);
-  } else {
-    SendTextLine(socket, address, line);
+    if (!SendBinaryLine(target, line)) return false;
+  } else if (!SendTextLine(target, line)) {
+    return false;
   }
   SleepMs(Settings.LineDelayMs);
-  if (IsQuery(line) && !ReadQueryReply(socket, line)) return false;
-  if (verbosityLevel >= kErrorQueryLevel) AskForErrors(socket, line);
+  // Over a link a binary query's reply was read with its line.
+  const bool readNow = target.Link == nullptr || !Settings.HexMode;
+  if (readNow && IsQuery(line) && !ReadQueryReply(target, line)) return false;
+  if (verbosityLevel >= kErrorQueryLevel) return AskForErrors(target, line);
   return true;
 }
 
 // Every line of the file, an empty file being one empty line, until the
 // end of the file or of the connection.
-void SendLines(TTCPBlockSocket &socket, std::string_view address, CommandFileLines &file, int verbosityLevel) {
+void SendLines(const FileTarget &target, CommandFileLines &file, int verbosityLevel) {
   do {
-    if (!SendLine(socket, address, NextCommandFileLine(file), verbosityLevel)) return;
+    if (!SendLine(target, NextCommandFileLine(file), verbosityLevel)) return;
   } while (!CommandFileAtEnd(file));
 }
 
@@ -138,11 +213,20 @@ void RunCommandFile(const std::string &address, const std::string &fileName, int
   CommandFileLines file;
   OpenCommandFile(file, fileName);
 
-  if (ConnectSessionSocket(address, "!TCP failed with error code ")) {
-    TTCPBlockSocket &socket = *SessionSocket;
-    if (Settings.ResolveHostName) PrintResolvedHostName(socket, address);
-    SendLines(socket, address, file, verbosityLevel);
-    socket.CloseEndpoint();
+  FileTarget target;
+  target.Address = address;
+  if (ProtocolSession()) {
+    int code = 0;
+    std::string text;
+    target.Link = SessionLink(address, "!TCP failed with error code ", code, text);
+    if (target.Link != nullptr) SendLines(target, file, verbosityLevel);
+    if (target.Link != nullptr) target.Link->Close();
+    CloseSessionLink();
+  } else if (ConnectSessionSocket(address, "!TCP failed with error code ")) {
+    target.Socket = SessionSocket.get();
+    if (Settings.ResolveHostName) PrintResolvedHostName(*target.Socket, address);
+    SendLines(target, file, verbosityLevel);
+    target.Socket->CloseEndpoint();
   }
   SessionSocket.reset();
   if (Settings.Verbose) WriteLine("TCP Stopped" + TimestampSuffix());

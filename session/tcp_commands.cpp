@@ -10,6 +10,7 @@
 #include "core/json_output.h"
 #include "core/settings.h"
 #include "platform/platform.h"
+#include "session/link_session.h"
 #include "session/presentation.h"
 #include "session/reply_json.h"
 #include "session/tcp_session.h"
@@ -20,6 +21,14 @@ constexpr int kAfterSplitFieldMs = 100;  // pause after each sent /d field
 // The least pause after a repeated pass that sent nothing, whatever /ttime
 // says: such a pass has no exchange to wait on and must not spin.
 constexpr int kIdlePassMinimumMs = 10;
+
+// One exchange: over the run's link for /hislip and /vxi11 (a command
+// holding "?" is a query), else over a connection of its own.
+TcpExchangeResult Exchange(const std::string &address, std::string_view command) {
+  if (ProtocolSession())
+    return LinkRequest(address, command, Settings.HexMode, command.find('?') != std::string_view::npos);
+  return TcpRequest(address, command);
+}
 
 // One pass over the fields; true when at least one field was sent.
 bool RunSplitPass(const std::string &address) {
@@ -32,9 +41,9 @@ bool RunSplitPass(const std::string &address) {
     }
     // Split parts are always shown in text form.
     if (Settings.JsonOutput) {
-      WriteJsonLine(TcpReplyJson(TcpRequest(address, field), field, false));
+      WriteJsonLine(TcpReplyJson(Exchange(address, field), field, false));
     } else {
-      WriteLine(TextReplyLine(TcpRequest(address, field).Reply, field));
+      WriteLine(TextReplyLine(Exchange(address, field).Reply, field));
     }
     SleepMs(kAfterSplitFieldMs);
     sent = true;
@@ -44,7 +53,7 @@ bool RunSplitPass(const std::string &address) {
 
 void RunWholePass(const std::string &address) {
   const std::string &command = Settings.Command;
-  TcpExchangeResult result = TcpRequest(address, command);
+  TcpExchangeResult result = Exchange(address, command);
   // A failed exchange shows its status text in text form; binary mode stays
   // on, so the next pass sends the same bytes and decodes its reply again.
   // Binary views decode the bytes as they came, not the cleaned text.
@@ -55,7 +64,8 @@ void RunWholePass(const std::string &address) {
   } else {
     WriteLine(TextReplyLine(std::move(result.Reply), command));
   }
-  if (Settings.RepeatDelayMs > 0) SleepMs(Settings.RepeatDelayMs);
+  // A reply with an end mark needs no pause behind the last pass.
+  if (Settings.RepeatDelayMs > 0 && (Settings.RepeatCommand || !RepliesEndMarked())) SleepMs(Settings.RepeatDelayMs);
 }
 
 }  // namespace
@@ -109,4 +119,5 @@ void RunTcpCommands() {
       RunWholePass(address);
     }
   } while (Settings.RepeatCommand);
+  CloseSessionLink();
 }

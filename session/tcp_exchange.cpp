@@ -39,6 +39,21 @@ int FirstWaitMs(bool binary, int responseTimeoutMs, std::string_view command) {
 
 void SetReplyCeiling(std::size_t bytes) { g_replyCeiling = bytes > 0 ? bytes : kReplyCeilingBytes; }
 
+std::size_t ReplyCeiling() { return g_replyCeiling; }
+
+// /eol: whether data, of which the bytes from `from` on are new, holds the
+// line terminator in force; if so data ends after its first one (bytes
+// behind it in the same piece are dropped).
+bool EndsAtLineEnd(std::string &data, std::size_t from) {
+  const std::string &terminator = Settings.LineTerminator;
+  if (!Settings.EolEndsReply || terminator.empty()) return false;
+  from = from >= terminator.size() - 1 ? from - (terminator.size() - 1) : 0;
+  const std::size_t at = data.find(terminator, from);
+  if (at == std::string::npos) return false;
+  data.resize(at + terminator.size());
+  return true;
+}
+
 CollectedReply CollectReply(TTCPBlockSocket &socket, int firstWaitMs, int piecePauseMs) {
   CollectedReply collected;
   collected.Data = socket.ReceiveWaiting(firstWaitMs);
@@ -49,10 +64,13 @@ CollectedReply CollectReply(TTCPBlockSocket &socket, int firstWaitMs, int pieceP
     return collected;
   }
   const std::size_t ceiling = g_replyCeiling;
+  if (EndsAtLineEnd(collected.Data, 0) && collected.Data.size() <= ceiling) return collected;
   while (collected.Data.size() < ceiling) {
     const std::string piece = socket.ReceiveWaiting(kQuietEndMs);
     if (socket.ErrorCode() != 0) return collected;
+    const std::size_t before = collected.Data.size();
     collected.Data.append(piece, 0, ceiling - collected.Data.size());
+    if (EndsAtLineEnd(collected.Data, before)) return collected;
     SleepMs(piecePauseMs);
   }
   collected.Data.resize(ceiling);

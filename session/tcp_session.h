@@ -62,6 +62,8 @@ inline constexpr std::size_t kReplyCeilingBytes = std::size_t{256} << 20;
 // Test seam: a smaller ceiling for the rest of the process (0 restores
 // kReplyCeilingBytes).
 void SetReplyCeiling(std::size_t bytes);
+// The ceiling in force.
+std::size_t ReplyCeiling();
 
 // A reply as the socket gave it: the first receive waits firstWaitMs, then
 // pieces follow until a 50 ms receive ends with any error, with a pause of

@@ -41,8 +41,8 @@ std::string BuildCreateLink(std::uint32_t xid, std::uint32_t clientId, std::uint
 }
 
 std::string BuildDeviceWrite(std::uint32_t xid, std::uint32_t link, std::uint32_t ioTimeoutMs,
-                             std::uint32_t lockTimeoutMs, std::string_view data) {
-  std::string arguments = Words({link, ioTimeoutMs, lockTimeoutMs, kFlagEnd});
+                             std::uint32_t lockTimeoutMs, std::string_view data, bool end) {
+  std::string arguments = Words({link, ioTimeoutMs, lockTimeoutMs, end ? kFlagEnd : 0});
   AppendOpaque(arguments, data);
   return CoreCall(xid, kDeviceWrite, arguments);
 }
@@ -58,8 +58,14 @@ std::string BuildDestroyLink(std::uint32_t xid, std::uint32_t link) {
 
 bool ReadCreateLinkReply(std::string_view message, std::uint32_t xid, std::uint32_t &error,
                          std::uint32_t &link) {
+  std::uint32_t maxReceiveSize = 0;
+  return ReadCreateLinkReply(message, xid, error, link, maxReceiveSize);
+}
+
+bool ReadCreateLinkReply(std::string_view message, std::uint32_t xid, std::uint32_t &error,
+                         std::uint32_t &link, std::uint32_t &maxReceiveSize) {
   std::size_t at = 0;
-  std::uint32_t abortPort = 0, maxReceiveSize = 0;
+  std::uint32_t abortPort = 0;
   if (!ReadError(message, xid, at, error)) return false;
   // An error reply may leave out the rest.
   if (error != 0) return true;
@@ -87,4 +93,24 @@ bool ReadDeviceReadReply(std::string_view message, std::uint32_t xid, std::size_
 bool ReadDestroyLinkReply(std::string_view message, std::uint32_t xid, std::uint32_t &error) {
   std::size_t at = 0;
   return ReadError(message, xid, at, error);
+}
+
+std::string Vxi11ErrorText(std::uint32_t code) {
+  switch (code) {
+    case 1: return "Syntax error";
+    case 3: return "Device not accessible";
+    case 4: return "Invalid link identifier";
+    case 5: return "Parameter error";
+    case 6: return "Channel not established";
+    case 8: return "Operation not supported";
+    case 9: return "Out of resources";
+    case 11: return "Device locked by another link";
+    case 12: return "No lock held by this link";
+    case 15: return "I/O timeout";
+    case 17: return "I/O error";
+    case 21: return "Invalid address";
+    case 23: return "Abort";
+    case 29: return "Channel already established";
+    default: return "Unknown error";
+  }
 }

@@ -2,7 +2,10 @@
 A few ms after a query each answers GETPORT (UDP 111) and legacy unicast mDNS (224.0.0.251:5353 on `interface`: PTR,
 SRV, TXT and A per service asked for, names compressed); VXI-11 core and raw SCPI servers answer "*IDN?"; a dead
 instrument's TCP ports hang (accept queue full). Each `junk` callable maps a query to what 127.0.9.9 sends back (None:
-nothing). Keeps the `queries` and `tcp_bytes` per address. `--demo`: the demo's instruments, in a namespace only."""
+nothing). Keeps the `queries` and `tcp_bytes` per address. The VXI-11 core channel takes any number of commands per
+link: a message (device_write parts up to END) holding "?" queues `replies[message]` (default the identity for
+"*IDN?"), `delay` s later; device_read hands it out in pieces of its request size, END with the last. `link_error`
+refuses create_link with that error. `links` keeps (address, device, link id) per create_link, `destroyed` the ids. `--demo`: the demo's instruments, in a namespace only."""
 import collections
 import contextlib
 import selectors
@@ -10,14 +13,18 @@ import socket
 import struct
 import sys
 import threading
+import time
 
 JUNK_ADDRESS = "127.0.9.9"
 
 
 class Instrument:
-    def __init__(self, address, idn=b"", vxi11_port=None, services=(), scpi_port=None, name=None, txt=(), dead=False):
+    def __init__(self, address, idn=b"", vxi11_port=None, services=(), scpi_port=None, name=None, txt=(), dead=False,
+                 replies=None, delay=0.0, link_error=0):
         self.address, self.idn, self.vxi11_port, self.services = address, idn, vxi11_port, dict(services)
         self.scpi_port, self.name, self.txt, self.dead = scpi_port, name or "Instrument " + address, txt, dead
+        self.replies = {k.upper(): v for k, v in (replies or {b"*IDN?": idn + b"\n"}).items()}
+        self.delay, self.link_error = delay, link_error
 
 
 def label(text):
@@ -59,20 +66,32 @@ def rpc_reply(xid, results):
     return xid + struct.pack(">5I", 1, 0, 0, 0, 0) + results
 
 
-def core_reply(instrument, state, call):
+def core_reply(fake, instrument, state, call):
     xid, procedure, args = call[:4], struct.unpack(">I", call[20:24])[0], call[40:]  # past credential and verifier
-    if procedure == 10:  # create_link: link 7
-        return rpc_reply(xid, struct.pack(">4I", 0, 7, 0, 1024))
-    if procedure == 11:  # device_write
-        length = struct.unpack(">I", args[16:20])[0]
-        if args[20:20 + length].strip().upper() == b"*IDN?":
-            state["pending"] = instrument.idn + b"\n"
+    if procedure == 10:  # create_link: device name after clientId, lockDevice, lock_timeout
+        if instrument.link_error:
+            return rpc_reply(xid, struct.pack(">4I", instrument.link_error, 0, 0, 0))
+        length = struct.unpack(">I", args[12:16])[0]
+        with fake.lock:
+            link = len(fake.links) + 7
+            fake.links.append((instrument.address, args[16:16 + length], link))
+        return rpc_reply(xid, struct.pack(">4I", 0, link, 0, 1024))
+    if procedure == 11:  # device_write: a message ends with the END flag (8)
+        flags, length = struct.unpack(">2I", args[12:20])
+        state["message"] += args[20:20 + length]
+        if flags & 8:
+            text, state["message"] = state["message"].strip(), b""
+            if b"?" in text:
+                time.sleep(instrument.delay)
+                state["pending"] = instrument.replies.get(text.upper(), b"")
         return rpc_reply(xid, struct.pack(">2I", 0, length))
     if procedure == 12:  # device_read: END with the last piece, error 15 (time-out) when nothing waits
         size = struct.unpack(">I", args[4:8])[0]
         data, state["pending"] = state["pending"][:size], state["pending"][size:]
         return rpc_reply(xid, struct.pack(">3I", 0 if data else 15, 1 if state["pending"] else 4, len(data)) +
                          data + b"\0" * (-len(data) % 4))
+    if procedure == 23:
+        fake.destroyed.append(struct.unpack(">I", args[:4])[0])
     return rpc_reply(xid, struct.pack(">I", 0))
 
 
@@ -80,6 +99,7 @@ class FakeLxi:
     def __init__(self, instruments, junk=(), interface="127.0.0.1"):
         self.instruments, self.junk, self.queries, self.sockets = list(instruments), list(junk), [], []
         self.tcp_bytes, self.selector, self.running = collections.defaultdict(bytes), selectors.DefaultSelector(), True
+        self.links, self.destroyed, self.lock = [], [], threading.Lock()
         self.watch(self.bound(socket.SOCK_DGRAM, ("0.0.0.0", 111)), "query", 111)
         mdns = self.bound(socket.SOCK_DGRAM, ("0.0.0.0", 5353))
         mdns.setsockopt(socket.IPPROTO_IP, socket.IP_ADD_MEMBERSHIP, socket.inet_aton("224.0.0.251") +
@@ -145,14 +165,14 @@ class FakeLxi:
         threading.Thread(target=self.converse, args=(conn, *data), daemon=True).start()
 
     def converse(self, conn, instrument, kind):
-        reader, state = conn.makefile("rb"), {"pending": b""}
+        reader, state = conn.makefile("rb"), {"pending": b"", "message": b""}
         with conn, reader, contextlib.suppress(OSError):
             while message := reader.readline() if kind == "scpi" else reader.read(4):
                 if kind == "scpi" and message.strip().upper() == b"*IDN?":
                     conn.sendall(instrument.idn + b"\n")
                 elif kind == "vxi11":
                     message += reader.read(struct.unpack(">I", message)[0] & 0x7FFFFFFF)
-                    reply = core_reply(instrument, state, message[4:])
+                    reply = core_reply(self, instrument, state, message[4:])
                     # In two fragments, as some instruments send them.
                     conn.sendall(struct.pack(">I", 8) + reply[:8] + struct.pack(">I", 0x80000000 | len(reply) - 8) +
                                  reply[8:])
