@@ -2,25 +2,23 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <memory>
 #include <string_view>
 
 #include "core/dotted_address.h"
 #include "core/settings.h"
-#include "wire/rpc_record.h"
-#include "wire/vxi11_wire.h"
 #include "net/block_socket.h"
 #include "platform/platform.h"
+#include "session/instrument_link.h"
 
 namespace {
 
-constexpr std::string_view kDevice = "inst0";
 constexpr std::string_view kIdentityQuery = "*IDN?\n";
+// HiSLIP's DataEnd ends the message: no line end.
+constexpr std::string_view kHislipIdentityQuery = "*IDN?";
 constexpr std::string_view kRawScpiService = "_scpi-raw._tcp";
-// Bounds on what one instrument may send back.
-constexpr std::size_t kMaxRecordBytes = 1 << 16;
-constexpr std::size_t kMaxFragments = 64;
-constexpr std::uint32_t kReadRequestBytes = 4096;
-constexpr int kMaxReads = 16;
+constexpr std::string_view kHislipService = "_hislip._tcp";
+// The most an identity may hold.
 constexpr std::size_t kMaxLineBytes = 1 << 16;
 
 // Milliseconds left until deadline, at least 1 while some are left, 0 after.
@@ -59,57 +57,32 @@ bool ReceiveMore(TTCPBlockSocket &socket, std::string &buffer, std::uint64_t dea
   return socket.ErrorCode() == 0;
 }
 
-// One RPC exchange on a connection: the framed call, then the reply record.
-// buffer keeps what came after the reply.
-bool Exchange(TTCPBlockSocket &socket, const std::string &call, std::string &buffer, std::string &reply,
-              std::uint64_t deadline) {
-  if (!Send(socket, FrameRecord(call), deadline)) return false;
-  for (;;) {
-    std::size_t consumed = 0;
-    const RecordState state = ReadRecord(buffer, kMaxRecordBytes, kMaxFragments, reply, consumed);
-    if (state == RecordState::Complete) {
-      buffer.erase(0, consumed);
-      return true;
-    }
-    if (state == RecordState::Malformed || !ReceiveMore(socket, buffer, deadline)) return false;
-  }
-}
-
 std::string WithoutLineEnd(std::string text) {
   if (!text.empty() && text.back() == '\n') text.pop_back();
   if (!text.empty() && text.back() == '\r') text.pop_back();
   return text;
 }
 
-std::string Vxi11Identity(std::uint32_t ip, int port, std::uint32_t xid, std::uint64_t deadline) {
-  TTCPBlockSocket socket;
-  std::string buffer, reply, identity;
-  std::uint32_t error = 1, link = 0, written = 0, reason = 0;
-  const auto io = [&] { return static_cast<std::uint32_t>(LeftMs(deadline)); };
-  bool linked = Connect(socket, ip, port, deadline) &&
-                Exchange(socket, BuildCreateLink(xid, xid, 0, kDevice), buffer, reply, deadline) &&
-                ReadCreateLinkReply(reply, xid, error, link) && error == 0;
-  bool done = false;
-  if (linked && Exchange(socket, BuildDeviceWrite(xid + 1, link, io(), 0, kIdentityQuery), buffer, reply, deadline) &&
-      ReadDeviceWriteReply(reply, xid + 1, error, written) && error == 0) {
-    for (std::uint32_t n = 0; n < kMaxReads && !done; ++n) {
-      const std::uint32_t callXid = xid + 2 + n;
-      std::string data;
-      if (!Exchange(socket, BuildDeviceRead(callXid, link, kReadRequestBytes, io(), 0), buffer, reply, deadline) ||
-          !ReadDeviceReadReply(reply, callXid, kReadRequestBytes, error, reason, data) || error != 0)
-        break;
-      identity += data;
-      done = (reason & (kReadEnd | kReadTermChar)) != 0;
-    }
+// "*IDN?" over a protocol link (the session's own client).
+std::string LinkIdentity(TInstrumentLink &link, std::string_view query, std::string_view way, std::uint32_t ip,
+                         int port, std::uint64_t deadline) {
+  if (LeftMs(deadline) == 0) return {};
+  LinkTarget target;
+  target.Address = FormatDottedAddress(ip);
+  target.Port = port;
+  target.ConnectTimeoutMs = std::max(1, LeftMs(deadline));
+  std::string identity;
+  bool cut = false;
+  const bool done = link.Open(target, LeftMs(deadline)) && link.Write(query, std::max(1, LeftMs(deadline))) &&
+                    link.Read(identity, std::max(1, LeftMs(deadline)), kMaxLineBytes, cut);
+  link.Close();
+  if (!done && Settings.Verbose) {
+    const LinkFailure &failure = link.Failure();
+    std::string line = std::string(way) + " to " + target.Address + " failed";
+    if (failure.Code != 0) line += " with error code: " + std::to_string(failure.Code) + " : " + failure.Text;
+    WriteLine(line);
   }
-  if (linked) {
-    const std::uint32_t destroyXid = xid + 2 + kMaxReads;
-    if (Exchange(socket, BuildDestroyLink(destroyXid, link), buffer, reply, deadline))
-      ReadDestroyLinkReply(reply, destroyXid, error);
-  }
-  if (!done) ReportIdentityFailure("Identity over VXI-11", ip, socket);
-  socket.CloseEndpoint();
-  return done || !identity.empty() ? WithoutLineEnd(identity) : std::string();
+  return done ? WithoutLineEnd(identity) : std::string();
 }
 
 std::string RawScpiIdentity(std::uint32_t ip, int port, std::uint64_t deadline) {
@@ -132,9 +105,17 @@ std::string RawScpiIdentity(std::uint32_t ip, int port, std::uint64_t deadline) 
 
 std::string AskLxiIdentity(const LxiInstrument &instrument, std::uint32_t xid, std::uint64_t deadlineMs) {
   std::string identity;
-  if (instrument.Vxi11Port != 0) identity = Vxi11Identity(instrument.Ip, instrument.Vxi11Port, xid, deadlineMs);
+  if (instrument.Vxi11Port != 0) {
+    const std::unique_ptr<TInstrumentLink> link = MakeVxi11CoreLink(instrument.Vxi11Port, xid);
+    identity = LinkIdentity(*link, kIdentityQuery, "Identity over VXI-11", instrument.Ip, 0, deadlineMs);
+  }
   const int rawPort = AnnouncedPort(instrument, std::string(kRawScpiService));
   if (identity.empty() && rawPort != 0) identity = RawScpiIdentity(instrument.Ip, rawPort, deadlineMs);
+  const int hislipPort = AnnouncedPort(instrument, std::string(kHislipService));
+  if (identity.empty() && hislipPort != 0) {
+    const std::unique_ptr<TInstrumentLink> link = MakeHislipLink();
+    identity = LinkIdentity(*link, kHislipIdentityQuery, "Identity over HiSLIP", instrument.Ip, hislipPort, deadlineMs);
+  }
   if (identity.empty()) identity = TxtIdentity(instrument);
   return identity;
 }

@@ -91,7 +91,7 @@ bool SendBinaryLine(const FileTarget &target, const std::string &line) {
   std::string reply;
   bool open = true;
   if (target.Link != nullptr) {
-    if (!target.Link->Write(line, Settings.ResponseTimeoutMs)) return LinkFailed(*target.Link);
+    if (!target.Link->Write(line, LinkSendTimeoutMs())) return LinkFailed(*target.Link);
     if (IsQuery(line) && !ReadLinkReply(*target.Link, reply, open)) return open;
   } else {
     target.Socket->SendText(line);
@@ -108,7 +108,7 @@ bool SendBinaryLine(const FileTarget &target, const std::string &line) {
 // A text line: over a link as one message, else with the line terminator.
 bool SendTextLine(const FileTarget &target, const std::string &line) {
   if (Settings.Verbose) WriteLine(TcpForLine(target.Address, line, false));
-  if (target.Link != nullptr) return target.Link->Write(line, Settings.ResponseTimeoutMs) || LinkFailed(*target.Link);
+  if (target.Link != nullptr) return target.Link->Write(line, LinkSendTimeoutMs()) || LinkFailed(*target.Link);
   target.Socket->SendText(line + Settings.LineTerminator);
   return true;
 }
@@ -156,7 +156,7 @@ bool AskForErrors(const FileTarget &target, const std::string &line) {
   std::string reply;
   if (target.Link != nullptr) {
     bool open = true;
-    if (!target.Link->Write(kErrorQuery, Settings.ResponseTimeoutMs)) return LinkFailed(*target.Link);
+    if (!target.Link->Write(kErrorQuery, LinkSendTimeoutMs())) return LinkFailed(*target.Link);
     if (!ReadLinkReply(*target.Link, reply, open)) return open;
     if (!open) return false;
   } else {

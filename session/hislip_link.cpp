@@ -17,7 +17,6 @@ constexpr std::size_t kMaxPayloadBytes = std::size_t{256} << 20;
 // Messages a reply may hold before it must have ended (empty Data messages
 // without end would otherwise keep a reader busy until its deadline).
 constexpr std::size_t kMaxMessagesPerReply = std::size_t{1} << 20;
-constexpr int kSendTimeoutMs = 10000;
 constexpr std::uint8_t kPoorlyFormedHeader = 1;
 constexpr std::uint8_t kInvalidInitialization = 3;
 
@@ -146,7 +145,7 @@ bool THislipLink::Write(std::string_view message, int timeoutMs) {
   lastId_ = nextId_;
   nextId_ += 2;
   if (!SendBefore(sync_.Socket, BuildHislipDataEnd(lastId_, replyRead_, message),
-                  DeadlineIn(std::max(timeoutMs, kSendTimeoutMs))))
+                  DeadlineIn(timeoutMs)))
     return SocketFailed(sync_, sync_.Socket.ErrorCode(), LinkFailure::kReceive);
   replyRead_ = false;
   return true;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -42,7 +43,8 @@ class TInstrumentLink {
   // Connects and sets the session up; every wait ends within timeoutMs
   // (beside the connect's own limit).
   virtual bool Open(const LinkTarget &target, int timeoutMs) = 0;
-  // One whole message (the bytes as given, no line end added).
+  // One whole message (the bytes as given, no line end added); timeoutMs
+  // bounds a send the instrument does not take.
   virtual bool Write(std::string_view message, int timeoutMs) = 0;
   // The reply to the last message, complete within timeoutMs. At maxBytes
   // it is cut: reply holds maxBytes, cut is set and the link is closed.
@@ -67,4 +69,5 @@ std::unique_ptr<TInstrumentLink> MakeHislipLink();
 std::unique_ptr<TInstrumentLink> MakeVxi11Link();
 // A VXI-11 link straight to a known core channel port, skipping the
 // portmapper (the instrument search has asked it already).
-std::unique_ptr<TInstrumentLink> MakeVxi11CoreLink(int corePort);
+// firstXid numbers its first call.
+std::unique_ptr<TInstrumentLink> MakeVxi11CoreLink(int corePort, std::uint32_t firstXid);

@@ -1,6 +1,7 @@
 // The run's link to its instrument and one exchange over it.
 #include "session/link_session.h"
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <utility>
@@ -15,6 +16,9 @@
 namespace {
 
 std::unique_ptr<TInstrumentLink> g_link;
+// A send the instrument takes nothing of stops after this long at least, as
+// a raw send does.
+constexpr int kSendTimeoutMs = 10000;
 
 void PrintHostName(std::string_view address) {
   TTCPBlockSocket resolver;
@@ -22,6 +26,8 @@ void PrintHostName(std::string_view address) {
 }
 
 }  // namespace
+
+int LinkSendTimeoutMs() { return std::max(Settings.ResponseTimeoutMs, kSendTimeoutMs); }
 
 bool ProtocolSession() { return Settings.SessionProtocol != kRawSession; }
 
@@ -94,7 +100,7 @@ TcpExchangeResult LinkRequest(std::string_view address, std::string_view command
   TInstrumentLink *link = SessionLink(address, "!TCP connect failed with error code ", result.ErrorCode, result.ErrorText);
   if (link == nullptr) return result;
   if (Settings.Verbose) WriteLine(TcpForLine(address, command, binary));
-  if (!link->Write(command, Settings.ResponseTimeoutMs)) {
+  if (!link->Write(command, LinkSendTimeoutMs())) {
     ReportLinkFailure(*link, result);
     return result;
   }

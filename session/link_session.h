@@ -40,5 +40,8 @@ TcpExchangeResult LinkRequest(std::string_view address, std::string_view command
 // result's Failed, ErrorCode, ErrorText and Reply.
 void ReportLinkFailure(const TInstrumentLink &link, TcpExchangeResult &result);
 
+// How long a message's send may stall: the response time-out, at least 10 s.
+int LinkSendTimeoutMs();
+
 // "!" + protocol + " error " + code + " : " + text.
 std::string ProtocolErrorLine(std::string_view protocol, int code, std::string_view text);

@@ -29,12 +29,11 @@ constexpr int kMaxStaleReplies = 64;
 // no size, and the most whatever it names.
 constexpr std::uint32_t kDefaultWriteBytes = 1024;
 constexpr std::uint32_t kMaxWriteBytes = 1u << 20;
-constexpr int kSendTimeoutMs = 10000;
 constexpr int kDestroyTimeoutMs = 1000;
 
 class TVxi11Link : public TInstrumentLink {
  public:
-  explicit TVxi11Link(int corePort) : corePort_(corePort) {}
+  TVxi11Link(int corePort, std::uint32_t firstXid) : corePort_(corePort), xid_(firstXid) {}
   ~TVxi11Link() override { Close(); }
   bool Open(const LinkTarget &target, int timeoutMs) override;
   bool Write(std::string_view message, int timeoutMs) override;
@@ -59,7 +58,7 @@ class TVxi11Link : public TInstrumentLink {
   std::string buffer_, reply_;
   bool connected_ = false, linked_ = false;
   std::uint32_t link_ = 0, writeBytes_ = kDefaultWriteBytes;
-  std::uint32_t xid_ = static_cast<std::uint32_t>(TickCountMs() * 2654435761u);
+  std::uint32_t xid_;
 };
 
 bool TVxi11Link::SocketFailed(int code, LinkFailure::Kind what) {
@@ -159,7 +158,7 @@ bool TVxi11Link::Open(const LinkTarget &target, int timeoutMs) {
 
 bool TVxi11Link::Write(std::string_view message, int timeoutMs) {
   if (!linked_) return Fail(LinkFailure::kConnect, 0, "not connected");
-  const std::uint64_t deadline = DeadlineIn(std::max(timeoutMs, kSendTimeoutMs));
+  const std::uint64_t deadline = DeadlineIn(timeoutMs);
   // An empty message is one call as well: END alone.
   do {
     const std::string_view part = message.substr(0, writeBytes_);
@@ -220,5 +219,10 @@ void TVxi11Link::Close() {
 
 }  // namespace
 
-std::unique_ptr<TInstrumentLink> MakeVxi11Link() { return std::make_unique<TVxi11Link>(0); }
-std::unique_ptr<TInstrumentLink> MakeVxi11CoreLink(int corePort) { return std::make_unique<TVxi11Link>(corePort); }
+std::unique_ptr<TInstrumentLink> MakeVxi11Link() {
+  return std::make_unique<TVxi11Link>(0, static_cast<std::uint32_t>(TickCountMs()));
+}
+
+std::unique_ptr<TInstrumentLink> MakeVxi11CoreLink(int corePort, std::uint32_t firstXid) {
+  return std::make_unique<TVxi11Link>(corePort, firstXid);
+}

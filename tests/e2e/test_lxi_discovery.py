@@ -1,10 +1,12 @@
 """/lxi against simulated instruments: found by the portmapper, by raw SCPI only, both ways (listed once), a dead
-one (its identity costs at most 1 s), and malformed replies (dropped; only /v tells)."""
+one (its identity costs at most 1 s), one that announces only HiSLIP (asked over HiSLIP), and malformed replies
+(dropped; only /v tells)."""
 import json
 import struct
 import subprocess
 import unittest
 
+from fake_hislip import FakeHislip
 from fake_lxi import FakeLxi, Instrument, mdns_answer
 from psulan_run import ON_WINDOWS_BUILD, in_private_namespace, run
 
@@ -40,7 +42,8 @@ EXPECTED = [
     b"Found by:      VXI-11 core port 1025, mDNS _lxi._tcp port 80, _scpi-raw._tcp port 5026",
     b"Name:          Both ways", b"IDN:  [Maker,Both,3,1.0]", b"", b"LXI Instrument: 127.0.0.33",
     b"Found by:      VXI-11 core port 1026, mDNS _hislip._tcp port 4880", b"Name:          Dead one",
-    b"IDN:  [Dead Corp,DC1,,]"]
+    b"IDN:  [Dead Corp,DC1,,]", b"", b"LXI Instrument: 127.0.0.34", b"Found by:      mDNS _hislip._tcp port 4880",
+    b"Name:          HiSLIP only", b"IDN:  [Maker,HiSLIP only,4,1.0]"]
 
 
 class LxiSearch(unittest.TestCase):
@@ -58,7 +61,9 @@ class LxiSearch(unittest.TestCase):
                        services={"_scpi-raw._tcp": 5026, "_lxi._tcp": 80}),
             Instrument("127.0.0.33", vxi11_port=1026, services={"_hislip._tcp": 4880}, dead=True, name="Dead one",
                        txt=["Manufacturer=Dead Corp", "model=DC1"]),
-        ], junk=JUNK) as cls.fake:
+            Instrument("127.0.0.34", services={"_hislip._tcp": 4880}, name="HiSLIP only"),
+        ], junk=JUNK) as cls.fake, FakeHislip({b"*IDN?": b"Maker,HiSLIP only,4,1.0\n"}, address="127.0.0.34",
+                                              port=4880) as cls.hislip:
             cls.plain = run(["/LXI"])
             cls.verbose = run(["-lxi", "/v"])
             cls.json = run(["/json", "/lxi"])
@@ -71,6 +76,7 @@ class LxiSearch(unittest.TestCase):
         self.assertEqual((self.plain.code, self.plain.lines()), (0, EXPECTED))
         self.assertLess(self.plain.seconds, LISTEN + 1.0 + SLACK)
         self.assertIn(b"\x00\x00\x00\x05inst0\x00\x00\x00", self.fake.tcp_bytes["127.0.0.30"])
+        self.assertEqual(self.hislip.commands[0][1:], (0xFFFFFF00, 0, b"*IDN?"))
 
     def test_malformed_replies_are_dropped_and_only_verbose_output_tells(self):
         lines = self.verbose.lines()
@@ -86,10 +92,11 @@ class LxiSearch(unittest.TestCase):
         objects = [json.loads(line) for line in self.json.lines()]
         self.assertEqual([(o["ip"], o["vxi11_port"], o["name"], o["idn"]) for o in objects[:-1]], [
             ("127.0.0.30", 1024, None, "Maker,VXI-11 only,1,1.0"), ("127.0.0.31", None, "Raw one", "Maker,Raw SCPI,2,1.0"),
-            ("127.0.0.32", 1025, "Both ways", "Maker,Both,3,1.0"), ("127.0.0.33", 1026, "Dead one", "Dead Corp,DC1,,")])
+            ("127.0.0.32", 1025, "Both ways", "Maker,Both,3,1.0"), ("127.0.0.33", 1026, "Dead one", "Dead Corp,DC1,,"),
+            ("127.0.0.34", None, "HiSLIP only", "Maker,HiSLIP only,4,1.0")])
         self.assertEqual(objects[2]["services"], [{"type": "_lxi._tcp", "port": 80},
                                                   {"type": "_scpi-raw._tcp", "port": 5026}])
-        self.assertEqual(objects[-1], {"type": "summary", "instruments": 4})
+        self.assertEqual(objects[-1], {"type": "summary", "instruments": 5})
 
 
 if __name__ == "__main__":
