@@ -5,7 +5,7 @@ instrument's TCP ports hang (accept queue full). Each `junk` callable maps a que
 nothing). Keeps the `queries` and `tcp_bytes` per address. The VXI-11 core channel takes any number of commands per
 link: a message (device_write parts up to END) holding "?" queues `replies[message]` (default the identity for
 "*IDN?"), `delay` s later; device_read hands it out in pieces of its request size, END with the last. `link_error`
-refuses create_link with that error. `links` keeps (address, device, link id) per create_link, `destroyed` the ids. `--demo`: the demo's instruments, in a namespace only."""
+refuses create_link with that error. `links` keeps (address, device, link id) per create_link, `destroyed` the ids. `--demo`: the demo's instruments (the multimeter also over HiSLIP), in a namespace only."""
 import collections
 import contextlib
 import selectors
@@ -188,6 +188,8 @@ DEMO = [
 ]
 
 if __name__ == "__main__" and sys.argv[1:] == ["--demo"]:
-    with FakeLxi(DEMO, interface=DEMO[0].address):
+    from fake_hislip import FakeHislip  # the multimeter speaks HiSLIP too
+    with FakeLxi(DEMO, interface=DEMO[0].address), FakeHislip({b"*IDN?": DEMO[1].idn + b"\n"},
+                                                               address=DEMO[1].address, port=4880):
         print("ready", flush=True)
         threading.Event().wait()
