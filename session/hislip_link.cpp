@@ -37,6 +37,7 @@ class THislipLink : public TInstrumentLink {
   const char *ProtocolName() const override { return "HiSLIP"; }
 
  private:
+  bool OpenChannels(const LinkTarget &target, int timeoutMs);
   bool Connect(Channel &channel, const LinkTarget &target);
   // The next message of a channel (its payload a view into the channel's
   // buffer, valid until the next call); false with the failure set.
@@ -121,6 +122,13 @@ bool THislipLink::Expect(Channel &channel, std::uint8_t type, HislipMessage &mes
 }
 
 bool THislipLink::Open(const LinkTarget &target, int timeoutMs) {
+  // A session half set up is no session.
+  if (OpenChannels(target, timeoutMs)) return true;
+  Close();
+  return false;
+}
+
+bool THislipLink::OpenChannels(const LinkTarget &target, int timeoutMs) {
   Close();
   failure_ = {};
   nextId_ = kHislipFirstMessageId;

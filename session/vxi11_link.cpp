@@ -43,6 +43,7 @@ class TVxi11Link : public TInstrumentLink {
   const char *ProtocolName() const override { return "VXI-11"; }
 
  private:
+  bool OpenLink(const LinkTarget &target, int timeoutMs);
   // The core channel's port from the portmapper at target; 0 with the
   // failure set when it does not answer.
   int AskCorePort(const LinkTarget &target, std::uint64_t deadline);
@@ -131,6 +132,12 @@ bool TVxi11Link::Call(const std::string &call, std::uint32_t xid, std::uint64_t 
 }
 
 bool TVxi11Link::Open(const LinkTarget &target, int timeoutMs) {
+  if (OpenLink(target, timeoutMs)) return true;
+  Close();
+  return false;
+}
+
+bool TVxi11Link::OpenLink(const LinkTarget &target, int timeoutMs) {
   Close();
   failure_ = {};
   const std::uint64_t deadline = DeadlineIn(timeoutMs);
