@@ -6,6 +6,7 @@
 #include "core/codecs.h"
 #include "core/dotted_address.h"
 #include "core/exit.h"
+#include "core/failure_report.h"
 #include "core/json_output.h"
 #include "core/number_syntax.h"
 #include "core/settings.h"
@@ -66,7 +67,7 @@ void BriefUnlessVerbose() {
 std::string ResolveHostAddress(const std::string &name) {
   std::string address = LookupHostAddress(name);
   if (address.empty()) {
-    WriteLine("Error: Unable to resolve Hostname to IP address.");
+    ReportFailure("Error: Unable to resolve Hostname to IP address.");
     ExitProgram(2);
   }
   return address;
