@@ -24,19 +24,25 @@ const char kErrorQuery[] = "syst:err?";
 
 // /json: the object of one reply line; afterLine is the file line an error
 // query follows.
-void PrintReplyJson(std::string_view command, std::string_view reply, bool binary, std::string_view afterLine = {}) {
+void PrintReplyJson(std::string_view command, std::string_view reply, bool binary, std::string_view afterLine = {},
+                    int errorCode = 0, std::string_view errorText = {}) {
   const std::string time = JsonTimestamp();
   JsonReply shown;
   shown.Command = command;
   shown.Reply = reply;
   shown.Binary = binary;
   shown.Line = afterLine;
+  shown.ErrorCode = errorCode;
+  shown.ErrorText = errorText;
   shown.Time = time;
-  WriteJsonLine(ReplyJson(shown));
+  WriteReplyJson(shown);
 }
 
-// The verbose-only line of a receive that brought nothing.
-void PrintReceiveFailure(int code, const std::string &description) {
+// A receive that brought nothing: the verbose-only line, or under /json
+// the reply object of the failed exchange.
+void PrintReceiveFailure(int code, const std::string &description, std::string_view command,
+                         std::string_view afterLine = {}) {
+  if (Settings.JsonOutput) PrintReplyJson(command, {}, false, afterLine, code, description);
   if (!Settings.Verbose) return;
   if (code == kErrorTimedOut) {
     WriteLine("Response Timeout!" + TimestampSuffix());
@@ -76,7 +82,7 @@ bool IsQuery(std::string_view line) {
 bool ReadQueryReply(TTCPBlockSocket &socket, const std::string &line) {
   CollectedReply collected = CollectReply(socket, Settings.ResponseTimeoutMs, 0);
   if (collected.FirstError != 0) {
-    PrintReceiveFailure(collected.FirstError, collected.FirstErrorText);
+    PrintReceiveFailure(collected.FirstError, collected.FirstErrorText, line);
     return true;
   }
   TransformReplyInPlace(collected.Data);
@@ -93,7 +99,7 @@ void AskForErrors(TTCPBlockSocket &socket, const std::string &line) {
   socket.SendText(kErrorQuery + Settings.LineTerminator);
   const std::string reply = socket.ReceiveWaiting(Settings.ResponseTimeoutMs);
   if (socket.ErrorCode() != 0) {
-    PrintReceiveFailure(socket.ErrorCode(), socket.GetErrorDescEx());
+    PrintReceiveFailure(socket.ErrorCode(), socket.GetErrorDescEx(), kErrorQuery, line);
     return;
   }
   if (Settings.JsonOutput) {

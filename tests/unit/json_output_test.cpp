@@ -45,11 +45,11 @@ TEST(SupplyJsonTest, FieldsByReplyLengthAndAnswers) {
     std::size_t length; SupplyAnswer identity; bool interfaces; SupplyAnswer reply; std::string json;
   } cases[] = {
       {106, none, false, none, head + "\"not supported\"," + tail + "}"},
-      {107, {true, false, "RI,1"}, false, none, head + "\"Static\"," + tail + R"(,"idn":"RI,1"})"},
-      {108, {true, false, "RI,1;LAN\r\nUSB"}, true, {true, false, "0,\"No\""},
+      {107, {true, false, "RI,1", 0, ""}, false, none, head + "\"Static\"," + tail + R"(,"idn":"RI,1"})"},
+      {108, {true, false, "RI,1;LAN\r\nUSB", 0, ""}, true, {true, false, "0,\"No\"", 0, ""},
        head + "\"DHCP\"," + tail + R"(,"idn":"RI,1","interfaces":"LAN\r\nUSB","reply":"0,\"No\""})"},
-      {108, {true, true, ""}, true, {true, true, ""},
-       head + "\"DHCP\"," + tail + R"(,"idn":null,"interfaces":null,"reply":null})"},
+      {108, {true, true, "", 10061, "Refused"}, true, {true, true, "", 10061, "Refused"},
+       head + "\"DHCP\"," + tail + R"(,"idn":null,"interfaces":null,"reply":null,"error":{"code":10061,"text":"Refused"}})"},
       {105, none, false, none,
        R"({"type":"supply","serial":null,"mac":null,"ip":null,"dhcp":null,"mask":null,"gateway":null,"pud":null,"from":"p"})"},
   };
