@@ -7,6 +7,7 @@
 #include "core/codecs.h"
 #include "core/dotted_address.h"
 #include "core/exit.h"
+#include "core/run_counts.h"
 #include "core/settings.h"
 #include "discovery/local_addresses.h"
 #include "discovery/lxi_discovery.h"
@@ -38,21 +39,29 @@ void ReportSettings() {
 }
 
 // The first mode that applies; none when a MAC address was given without /e.
+// Each marks the counts its run has for the closing object of /json.
 void RunSelectedMode() {
   if (Settings.LxiMode) {
+    ShowRunCount(RunCount::Instruments);
     DiscoverLxiInstruments(Settings.ResponseTimeoutMs);
   } else if (Settings.TeracomMode) {
+    ShowRunCount(RunCount::Modules);
     Settings.ResponseTimeoutMs = kUdpModeTimeoutMs;
     DiscoverTeracom();
   } else if (Settings.UdpMode) {
+    ShowRunCount(RunCount::Replies);
+    ShowRunCount(RunCount::Datagrams);
     Settings.ResponseTimeoutMs = kUdpModeTimeoutMs;
     if (Settings.Command.find(';') != std::string::npos) Settings.SplitCommands = true;
     RunUdpCommandMode(Settings.ResponseTimeoutMs);
   } else if (Settings.FileMode) {
+    ShowRunCount(RunCount::Replies);
     RunCommandFile(FormatDottedAddress(Settings.IpAddress), Settings.FileName, Settings.VerbosityLevel);
   } else if (Settings.CommandMode) {
+    ShowRunCount(RunCount::Replies);
     RunTcpCommands();
   } else if (Settings.MacAddress.empty() || Settings.DiscoverAfterConfig) {
+    ShowRunCount(RunCount::Supplies);
     DiscoverPowerSupplies(Settings.ResponseTimeoutMs);
   }
 }
@@ -61,6 +70,7 @@ void RunSelectedMode() {
 
 void RunProgram() {
   Settings = SettingsRecord{};
+  ResetRunCounts();
   Settings.ModbusTransactionId = static_cast<std::uint16_t>((TickCountMs() / 1000u) % 65535u);
   ParseCommandLine();
   if (!Settings.BriefOutput) ReportAddresses();

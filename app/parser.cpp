@@ -90,17 +90,21 @@ void FinishCommandLine(bool echoRequested, bool modbusGiven) {
 
 }  // namespace
 
-void ParseCommandLine() {
-  const std::vector<std::string> &arguments = ProgramArguments();
+void StartJsonOutputIfAsked() {
   // /json (or -json) holds for the whole run wherever it stands, so that an
   // error in an argument before it is an error object too. A bare "json"
   // might be the value of the switch before it and acts where it stands.
-  for (const std::string &argument : arguments) {
+  for (const std::string &argument : ProgramArguments()) {
     if (argument.size() > 1 && (argument[0] == '/' || argument[0] == '-') && Keyword(argument) == "JSON") {
       Settings.JsonOutput = true;
       StartJsonOutput();
     }
   }
+}
+
+void ParseCommandLine() {
+  const std::vector<std::string> &arguments = ProgramArguments();
+  StartJsonOutputIfAsked();
   ParseState state{arguments, 0, {}, false, false};
   while (state.next < arguments.size()) {
     const std::string &argument = arguments[state.next++];

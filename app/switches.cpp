@@ -67,7 +67,7 @@ void BriefUnlessVerbose() {
 std::string ResolveHostAddress(const std::string &name) {
   std::string address = LookupHostAddress(name);
   if (address.empty()) {
-    WriteLine("Error: Unable to resolve Hostname to IP address.");
+    ReportFailure("Error: Unable to resolve Hostname to IP address.");
     ExitProgram(2);
   }
   return address;

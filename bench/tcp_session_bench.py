@@ -15,6 +15,9 @@ everything talks to a simulated instrument on 127.0.0.1.
    often hands over smaller pieces, so there are more), the program's CPU
    time (the work beyond the pauses) and peak resident memory. Limits: CPU
    time per MiB about constant (linear), peak RSS under 2 x reply + 8 MiB.
+3. /json: a 16 MiB reply holding every byte value (control bytes become
+   six-character escapes), its peak resident memory in text output and under
+   /json side by side. Limit: both under 2 x reply + 8 MiB.
 """
 import os
 import statistics
@@ -54,9 +57,9 @@ sys.stderr.write("%.6f %d %d %.6f" % (elapsed, usage.ru_maxrss, os.waitstatus_to
 """
 
 
-def run_once(binary, port, stdout=subprocess.DEVNULL):
+def run_once(binary, port, stdout=subprocess.DEVNULL, switches=()):
     """Runs one command; returns (seconds, peak RSS in KiB, exit status, CPU seconds)."""
-    args = [binary, "/ip", "127.0.0.1", "/tport", str(port), "/cmd", "*idn?"]
+    args = [binary] + list(switches) + ["/ip", "127.0.0.1", "/tport", str(port), "/cmd", "*idn?"]
     done = subprocess.run([sys.executable, "-S", "-c", LAUNCHER] + args, stdout=stdout,
                           stderr=subprocess.PIPE, env=dict(os.environ, LC_ALL="C"), check=True)
     seconds, rss_kib, code, cpu = done.stderr.split()
@@ -140,11 +143,40 @@ def large_replies(binary, sizes_mib=(4, 8, 16), repeats=5):
     return ok
 
 
+def json_memory(binary, size_mib=16, repeats=3):
+    size = size_mib * MIB
+    body = bytes(range(256)) * (size // 256)
+    fake = FakeInstrument(Scpi({"*idn?": Reply.now(body + b"\n")})).start()
+    del body
+    limit_kib = (2 * size + 8 * MIB) // 1024
+    peaks = {}
+    try:
+        for name, switches in (("text", ()), ("/json", ("/json",))):
+            runs = []
+            for _ in range(repeats):
+                with tempfile.TemporaryFile() as out:
+                    _, rss_kib, code, _ = run_once(binary, fake.port, stdout=out, switches=switches)
+                    written = out.seek(0, os.SEEK_END)
+                runs.append((rss_kib, code, written))
+            peaks[name] = max(r[0] for r in runs)
+            if any(r[1] != 0 for r in runs):
+                print("  %s: exit %r" % (name, [r[1] for r in runs]))
+                return False
+            written = runs[0][2]
+    finally:
+        fake.stop()
+    print("%d MiB reply of every byte value: peak RSS text %.1f MiB, /json %.1f MiB (limit %.1f MiB; "
+          "the /json line is %.1f MiB)" % (size_mib, peaks["text"] / 1024, peaks["/json"] / 1024, limit_kib / 1024,
+                                          written / MIB))
+    return all(peak < limit_kib for peak in peaks.values())
+
+
 def main():
     binary = sys.argv[1] if len(sys.argv) > 1 else os.environ.get("PSULAN_BIN",
                                                                    os.path.join(HERE, "..", "build", "psulan"))
     good = overhead(binary)
     good = large_replies(binary) and good
+    good = json_memory(binary) and good
     print("PASS" if good else "FAIL")
     return 0 if good else 1
 

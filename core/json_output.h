@@ -9,7 +9,8 @@
 // (verbose, echo, help) goes to standard error.
 void StartJsonOutput();
 
-// One JSON object line on standard output, flushed at once.
+// One JSON object line on standard output, flushed at once, counted for
+// the closing object (run_counts.h).
 void WriteJsonLine(std::string_view line);
 
 // {"type":"error","code":code,"text":text} for a failure that the text mode
@@ -18,3 +19,8 @@ std::string ErrorJson(int code, std::string_view text);
 
 // {"type":"summary","<counted>":count}: the closing object of a discovery.
 std::string SummaryJson(std::string_view counted, int count);
+
+// {"type":"end","exit":code,<counts>}: the closing object of every run,
+// written by ExitProgram. The counts are those the run shows
+// (run_counts.h), "errors" always last.
+std::string EndJson(int exitCode);

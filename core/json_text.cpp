@@ -18,6 +18,39 @@ JsonObject JsonBytes(std::string_view bytes) {
   return JsonObject(std::move(text));
 }
 
+void AppendJsonStringBody(std::string &out, std::string_view bytes) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    switch (byte) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\b': out += "\\b"; break;
+      case '\f': out += "\\f"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (byte < 0x20) {
+          out += "\\u00";
+          out.push_back(kHex[byte >> 4]);
+          out.push_back(kHex[byte & 0x0F]);
+        } else if (byte < 0x80) {
+          out.push_back(c);
+        } else {
+          out.push_back(static_cast<char>(0xC0 | (byte >> 6)));
+          out.push_back(static_cast<char>(0x80 | (byte & 0x3F)));
+        }
+    }
+  }
+}
+
+void AppendJsonString(std::string &out, std::string_view bytes) {
+  out.push_back('"');
+  AppendJsonStringBody(out, bytes);
+  out.push_back('"');
+}
+
 JsonObject NewJsonObject(std::string_view type) {
   JsonObject object = JsonObject::object();
   object["type"] = std::string(type);

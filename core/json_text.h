@@ -18,6 +18,13 @@ using JsonObject = nlohmann::ordered_json;
 // A byte string as a JSON string by the byte rule.
 JsonObject JsonBytes(std::string_view bytes);
 
+// The JSON text of that string, quotes included, appended to out: the same
+// characters as JsonLine(JsonBytes(bytes)) writes (control bytes as \b \f
+// \n \r \t or \u00xx), without a document copy of the bytes.
+void AppendJsonString(std::string &out, std::string_view bytes);
+// The same without the quotes, for a string written in pieces.
+void AppendJsonStringBody(std::string &out, std::string_view bytes);
+
 // {"type": type}: the start of every output object.
 JsonObject NewJsonObject(std::string_view type);
 

@@ -40,7 +40,8 @@ void SendConfigDatagram(const std::string &entry, std::string_view payload) {
     const int setUpError = sender.ErrorCode();
     const std::string setUpErrorText = setUpError != 0 ? sender.GetErrorDescEx() : std::string();
     if (sender.ErrorCode() != 0) {
-      ReportFailure(FailureLine("!Config failed with error code ", sender), sender.ErrorCode());
+      // Under /json the step's own object below carries the failure.
+      if (!Settings.JsonOutput) ReportFailure(FailureLine("!Config failed with error code ", sender), sender.ErrorCode());
     } else {
       if (Settings.Verbose) WriteLine("Config for: " + entry + " " + BytesToHexList(payload));
       sender.SendText(payload);

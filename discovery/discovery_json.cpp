@@ -86,6 +86,12 @@ std::string SupplyJson(std::string_view datagram, std::string_view from, const S
     }
   }
   if (reply.Asked) object["reply"] = AnswerField(reply, reply.Text);
+  for (const SupplyAnswer *answer : {&identity, &reply}) {
+    if (answer->ErrorCode != 0) {
+      object["error"] = ErrorFields(answer->ErrorCode, answer->ErrorText);
+      break;
+    }
+  }
   return JsonLine(object);
 }
 

@@ -12,12 +12,16 @@ struct SupplyAnswer {
   bool Asked = false;   // the exchange ran: the object carries its field
   bool Failed = false;  // it brought no reply: the field is null
   std::string Text;     // the reply, cleaned as for its text line
+  int ErrorCode = 0;    // a failed exchange: why ("error" of the supply)
+  std::string ErrorText;
 };
 
 // {"type":"supply","serial","mac","ip","dhcp","mask","gateway","pud","from"}
 // of one reply datagram, the fields null when it is too short to hold
 // them; with identity asked "idn" (and, when interfaces, the reply split
-// at its first ";" into "idn" and "interfaces"); with reply asked "reply".
+// at its first ";" into "idn" and "interfaces"); with reply asked "reply";
+// "error" {"code","text"} of the first of them that failed (also of a /s
+// exchange whose reply is not shown, when its connect failed).
 std::string SupplyJson(std::string_view datagram, std::string_view from, const SupplyAnswer &identity,
                        bool interfaces, const SupplyAnswer &reply);
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/dotted_address.h"
+#include "core/failure_report.h"
 #include "core/json_output.h"
 #include "core/settings.h"
 #include "discovery/discovery_json.h"
@@ -59,7 +60,7 @@ void SendQuery(TUDPBlockSocket &socket, const std::string &address, int port, co
   socket.SetPeer(address, std::to_string(port));
   if (socket.ErrorCode() == 0) socket.SendText(query);
   if (socket.ErrorCode() != 0 && Settings.Verbose)
-    WriteLine(FailureLine("!Query to " + address + " failed with error code: ", socket));
+    ReportFailure(FailureLine("!Query to " + address + " failed with error code: ", socket), socket.ErrorCode());
 }
 
 // The socket of one source entry, both queries sent from it; false when

@@ -101,12 +101,16 @@ void PrintSupplyJson(const std::string &datagram, const std::string &source) {
   if (Settings.AskIdentity) {
     const TcpExchangeResult result =
         TcpRequest(source, interfaces ? "*idn?;system:interface:type all?" : "*idn?", false);
-    identity = {true, result.ErrorCode != 0, result.Reply};
+    identity = {true, result.ErrorCode != 0, result.Reply, result.ErrorCode, result.ErrorText};
   }
   if (Settings.SendToAll) {
     const TcpExchangeResult result = TcpRequest(source, Settings.Command);
     const std::size_t question = Settings.Command.find('?');
-    if (question != std::string::npos && question != 0) reply = {true, result.ErrorCode != 0, result.Reply};
+    if (question != std::string::npos && question != 0) {
+      reply = {true, result.ErrorCode != 0, result.Reply, result.ErrorCode, result.ErrorText};
+    } else if (!result.Failed && result.ErrorCode != 0) {
+      reply = {false, true, {}, result.ErrorCode, result.ErrorText};  // the connect failed
+    }
   }
   WriteJsonLine(SupplyJson(datagram, source, identity, interfaces, reply));
 }

@@ -1,5 +1,6 @@
 #include "discovery/teracom.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -32,6 +33,10 @@ constexpr int kBurstReplyBytes = 512;
 // Datagrams taken in one source's wait at the most, so that a sender that
 // never pauses cannot hold the run open; no real module comes near it.
 constexpr int kDatagramLimit = 4096;
+// The longest a source's wait lasts after its query, however many replies
+// come: a module that keeps answering (each reply taken is followed by the
+// pause) cannot hold the run open either.
+constexpr std::uint64_t kWaitLimitMs = 30000;
 
 // Prints the lines of one received datagram and stores a new module.
 void HandleReply(const std::string &reply, const std::string &sender) {
@@ -59,17 +64,27 @@ void QueryFromEntry(const std::string &entry, bool bindToEntry) {
   socket.ReserveReceiveRoom(kBurstReplies, kBurstReplyBytes);
   if (StartSender(socket, entry, bindToEntry)) {
     socket.SendText(kQuery);
-    std::uint64_t quietSince = TickCountMs();
+    const std::uint64_t queriedAt = TickCountMs();
+    std::uint64_t quietSince = queriedAt;
     for (int taken = 0;; ++taken) {
       if (taken == kDatagramLimit) {
         if (Settings.Verbose) WriteLine("Wait ended after " + std::to_string(kDatagramLimit) + " datagrams");
         break;
       }
-      const std::uint64_t waited = TickCountMs() - quietSince;
+      const std::uint64_t now = TickCountMs();
+      if (now - queriedAt >= kWaitLimitMs) {
+        if (Settings.Verbose) WriteLine("Wait ended after " + std::to_string(kWaitLimitMs / 1000) + " s");
+        break;
+      }
+      const std::uint64_t waited = now - quietSince;
       const std::uint64_t timeout = static_cast<std::uint64_t>(Settings.ResponseTimeoutMs);
-      const std::string reply = socket.ReceiveWaiting(waited < timeout ? static_cast<int>(timeout - waited) : 0);
+      // The receive ends by the time-out or the wait's limit, whichever
+      // comes first; the limit's line is printed at the top of the loop.
+      const std::uint64_t silence = waited < timeout ? timeout - waited : 0;
+      const std::uint64_t limit = kWaitLimitMs - (now - queriedAt);
+      const std::string reply = socket.ReceiveWaiting(static_cast<int>(std::min(silence, limit)));
       const int code = socket.ErrorCode();
-      if (code == kErrorConnectionReset) continue;
+      if (code == kErrorConnectionReset || (code == kErrorTimedOut && limit < silence)) continue;
       if (code != 0) {
         if (Settings.Verbose) WriteLine("RECV Timeout");
         break;

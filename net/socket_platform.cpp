@@ -1,8 +1,11 @@
 #include "net/socket_platform.h"
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <cstdlib>
+
+#include "platform/platform.h"
 
 #ifdef _WIN32
 #include <ws2tcpip.h>
@@ -24,6 +27,14 @@ int RemainingMs(Clock::time_point start, int timeoutMs) {
   const auto spent =
       std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
   return spent >= timeoutMs ? 0 : static_cast<int>(timeoutMs - spent);
+}
+
+// Waits go in slices: Ctrl-C is looked at before each (CheckInterrupt ends
+// the run there), and a slice is never longer than kInterruptPollMs.
+// left < 0: no limit.
+int NextSliceMs(int left) {
+  CheckInterrupt();
+  return left < 0 ? kInterruptPollMs : std::min(left, kInterruptPollMs);
 }
 
 }  // namespace
@@ -61,30 +72,45 @@ bool last_call_interrupted() { return WSAGetLastError() == WSAEINTR; }
 
 bool last_send_timed_out() { return WSAGetLastError() == WSAETIMEDOUT; }
 
+// The limit of Windows' own blocking connect (about 21 s), kept by the
+// waits in slices that Ctrl-C can end.
+constexpr int kSystemConnectLimitMs = 21000;
+
 int connect_within(socket_t s, const sockaddr *peer, socklen_type length, int timeoutMs) {
-  if (timeoutMs <= 0) return ::connect(s, peer, length) == 0 ? 0 : -1;
+  if (timeoutMs <= 0) timeoutMs = kSystemConnectLimitMs;
   u_long nonBlocking = 1;
   if (::ioctlsocket(s, FIONBIO, &nonBlocking) != 0) return -1;
   int error = 0;
   if (::connect(s, peer, length) != 0) {
     error = WSAGetLastError();
     if (error == WSAEWOULDBLOCK || error == WSAEINPROGRESS) {
-      // A failed connect shows in the exception set, a made one in the write set.
-      fd_set writable, failed;
-      FD_ZERO(&writable);
-      FD_ZERO(&failed);
-      FD_SET(s, &writable);
-      FD_SET(s, &failed);
-      timeval limit{};
-      limit.tv_sec = timeoutMs / 1000;
-      limit.tv_usec = (timeoutMs % 1000) * 1000;
-      const int result = ::select(0, nullptr, &writable, &failed, &limit);
-      if (result > 0) {
-        int size = sizeof error;
-        if (::getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char *>(&error), &size) != 0)
+      const Clock::time_point start = Clock::now();
+      for (int left = timeoutMs;; left = RemainingMs(start, timeoutMs)) {
+        // A failed connect shows in the exception set, a made one in the write set.
+        fd_set writable, failed;
+        FD_ZERO(&writable);
+        FD_ZERO(&failed);
+        FD_SET(s, &writable);
+        FD_SET(s, &failed);
+        const int slice = NextSliceMs(left);
+        timeval limit{};
+        limit.tv_sec = slice / 1000;
+        limit.tv_usec = (slice % 1000) * 1000;
+        const int result = ::select(0, nullptr, &writable, &failed, &limit);
+        if (result > 0) {
+          int size = sizeof error;
+          if (::getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char *>(&error), &size) != 0)
+            error = WSAGetLastError();
+          break;
+        }
+        if (result < 0) {
           error = WSAGetLastError();
-      } else {
-        error = result == 0 ? WSAETIMEDOUT : WSAGetLastError();
+          break;
+        }
+        if (left == 0) {
+          error = WSAETIMEDOUT;
+          break;
+        }
       }
     }
   }
@@ -105,22 +131,18 @@ bool readable_byte_count(socket_t s, int &count) {
 // handle value fits. The time-out is whole seconds plus microseconds.
 int wait_readable(socket_t s, int timeoutMs) {
   const Clock::time_point start = Clock::now();
-  int left = timeoutMs;
-  for (;;) {
+  for (int left = timeoutMs < 0 ? -1 : timeoutMs;;) {
     fd_set readable;
     FD_ZERO(&readable);
     FD_SET(s, &readable);
+    const int slice = NextSliceMs(left);
     timeval limit{};
-    timeval *limitPointer = nullptr;
-    if (timeoutMs >= 0) {
-      limit.tv_sec = left / 1000;
-      limit.tv_usec = (left % 1000) * 1000;
-      limitPointer = &limit;
-    }
-    const int result = ::select(0, &readable, nullptr, nullptr, limitPointer);
+    limit.tv_sec = slice / 1000;
+    limit.tv_usec = (slice % 1000) * 1000;
+    const int result = ::select(0, &readable, nullptr, nullptr, &limit);
     if (result > 0) return 1;
-    if (result == 0) return 0;
-    if (!last_call_interrupted()) return -1;
+    if (result < 0 && !last_call_interrupted()) return -1;
+    if (left == 0) return 0;
     if (timeoutMs >= 0) left = RemainingMs(start, timeoutMs);
   }
 }
@@ -207,26 +229,24 @@ int connect_within(socket_t s, const sockaddr *peer, socklen_type length, int ti
     error = errno;
     if (error == EINPROGRESS || error == EINTR) {
       const Clock::time_point start = Clock::now();
-      int left = timeoutMs;
-      for (;;) {
+      for (int left = timeoutMs;; left = RemainingMs(start, timeoutMs)) {
         pollfd entry{};
         entry.fd = s;
         entry.events = POLLOUT;
-        const int result = ::poll(&entry, 1, left);
+        const int result = ::poll(&entry, 1, NextSliceMs(left));
         if (result > 0) {
           socklen_t size = sizeof error;
           if (::getsockopt(s, SOL_SOCKET, SO_ERROR, &error, &size) != 0) error = errno;
           break;
         }
-        if (result == 0) {
-          error = ETIMEDOUT;
-          break;
-        }
-        if (errno != EINTR) {
+        if (result < 0 && errno != EINTR) {
           error = errno;
           break;
         }
-        left = RemainingMs(start, timeoutMs);
+        if (left == 0) {
+          error = ETIMEDOUT;
+          break;
+        }
       }
     }
   }
@@ -245,17 +265,16 @@ bool readable_byte_count(socket_t s, int &count) {
 // poll() rather than select(): descriptors above FD_SETSIZE are safe.
 int wait_readable(socket_t s, int timeoutMs) {
   const Clock::time_point start = Clock::now();
-  int left = timeoutMs < 0 ? -1 : timeoutMs;
-  for (;;) {
+  for (int left = timeoutMs < 0 ? -1 : timeoutMs;;) {
     pollfd entry{};
     entry.fd = s;
     entry.events = POLLIN;
-    const int result = ::poll(&entry, 1, left);
+    const int result = ::poll(&entry, 1, NextSliceMs(left));
     // Errors and hang-ups count as readable: the read that follows
     // collects them.
     if (result > 0) return 1;
-    if (result == 0) return 0;
-    if (!last_call_interrupted()) return -1;
+    if (result < 0 && !last_call_interrupted()) return -1;
+    if (left == 0) return 0;
     if (timeoutMs >= 0) left = RemainingMs(start, timeoutMs);
   }
 }

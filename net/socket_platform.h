@@ -57,7 +57,8 @@ bool readable_byte_count(socket_t s, int &count);
 
 // Waits until s is readable, for at most timeoutMs milliseconds (negative:
 // no limit; 0: just looks). 1 readable, 0 time-out, -1 failure. An
-// interrupted wait goes on with the time that is left.
+// interrupted wait goes on with the time that is left; Ctrl-C is looked at
+// every kInterruptPollMs (platform.h) and ends the run there.
 int wait_readable(socket_t s, int timeoutMs);
 
 // Send and receive with sizes in the platform's own types.
@@ -70,10 +71,9 @@ long receive_datagram(socket_t s, char *buffer, std::size_t length, sockaddr *fr
 
 // Connects the stream socket s to peer, waiting at most timeoutMs for the
 // outcome; then it fails as timed out, and s is left blocking either way.
-// 0 or less: the platform's own limit, which is Windows' blocking connect
-// (it gives up after about 21 s by itself); elsewhere, where the system
-// would try for about two minutes, the same 21 s. 0, or -1 with
-// last_socket_error() telling why.
+// 0 or less: 21 s, the limit of Windows' own blocking connect (elsewhere the
+// system would try for about two minutes). The wait looks at Ctrl-C as
+// wait_readable does. 0, or -1 with last_socket_error() telling why.
 int connect_within(socket_t s, const sockaddr *peer, socklen_type length, int timeoutMs);
 
 // Integer socket option (SO_BROADCAST, SO_REUSEADDR, ...). 0 or -1.

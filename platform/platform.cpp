@@ -1,6 +1,9 @@
 #include "platform/platform.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -30,6 +33,8 @@ const char *const kLineEnd = "\n";
 namespace {
 
 std::vector<std::string> g_arguments;
+volatile std::sig_atomic_t g_interrupted = 0;
+InterruptAction g_interruptAction = nullptr;
 SleepHook g_sleepHook = nullptr;
 bool g_textToStandardError = false;
 
@@ -126,12 +131,84 @@ void SleepMs(std::int64_t ms) {
     return;
   }
   if (ms <= 0) return;
+  // In slices, each measured against the end, so that they add no time.
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point end = Clock::now() + std::chrono::milliseconds(ms);
+  for (;;) {
+    CheckInterrupt();
+    const Clock::duration left = end - Clock::now();
+    if (left <= Clock::duration::zero()) return;
+    const Clock::duration slice = std::min<Clock::duration>(left, std::chrono::milliseconds(kInterruptPollMs));
 #ifdef _WIN32
-  Sleep(static_cast<DWORD>(ms));
+    // Sleep counts whole milliseconds: rounded up, never short.
+    Sleep(static_cast<DWORD>(std::chrono::ceil<std::chrono::milliseconds>(slice).count()));
 #else
-  timespec rest{static_cast<time_t>(ms / 1000), static_cast<long>((ms % 1000) * 1000000)};
-  while (nanosleep(&rest, &rest) != 0 && errno == EINTR) {
+    const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(slice).count();
+    timespec rest{static_cast<time_t>(nanoseconds / 1000000000), static_cast<long>(nanoseconds % 1000000000)};
+    nanosleep(&rest, &rest);
+#endif
   }
+}
+
+namespace {
+
+#ifdef _WIN32
+constexpr DWORD kControlCExit = 0xC000013Au;  // STATUS_CONTROL_C_EXIT
+
+BOOL WINAPI OnConsoleControl(DWORD event) {
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+  // The second one goes on to the system's handler, which ends the process.
+  if (g_interrupted != 0) return FALSE;
+  g_interrupted = 1;
+  return TRUE;
+}
+#else
+extern "C" void OnInterruptSignal(int) { g_interrupted = 1; }
+#endif
+
+}  // namespace
+
+void CatchInterrupt() {
+#ifdef _WIN32
+  SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+#else
+  struct sigaction before{};
+  if (sigaction(SIGINT, nullptr, &before) != 0 || before.sa_handler == SIG_IGN) return;
+  struct sigaction action{};
+  action.sa_handler = OnInterruptSignal;
+  sigemptyset(&action.sa_mask);
+  // Writes and reads go on after the signal; the handler holds for one
+  // signal only, so that a second ends the process as before.
+  action.sa_flags = SA_RESTART | SA_RESETHAND;
+  sigaction(SIGINT, &action, nullptr);
+#endif
+}
+
+bool Interrupted() { return g_interrupted != 0; }
+
+void SetInterruptAction(InterruptAction action) { g_interruptAction = action; }
+
+void CheckInterrupt() {
+  if (g_interrupted != 0 && g_interruptAction != nullptr) g_interruptAction();
+}
+
+int InterruptExitCode() {
+#ifdef _WIN32
+  return static_cast<int>(kControlCExit);
+#else
+  return 128 + SIGINT;
+#endif
+}
+
+void EndInterruptedProcess() {
+  std::fflush(stdout);
+  std::fflush(stderr);
+#ifdef _WIN32
+  ExitProcess(kControlCExit);
+#else
+  std::signal(SIGINT, SIG_DFL);
+  std::raise(SIGINT);
+  _exit(InterruptExitCode());
 #endif
 }
 
@@ -249,6 +326,8 @@ void WriteLine(std::string_view text) { WriteLineTo(TextStream(), text); }
 void SendTextToStandardError(bool on) { g_textToStandardError = on; }
 
 void WriteOutputLine(std::string_view text) { WriteLineTo(stdout, text); }
+
+void WriteOutputPiece(std::string_view text) { WriteTo(stdout, text); }
 
 bool ReadInputLine(std::string &line) {
   line.clear();

@@ -28,8 +28,31 @@ const char *TargetProcessorName();
 
 // Monotonic milliseconds since system start (64 bit).
 std::uint64_t TickCountMs();
-// Sleep for ms milliseconds; 0 or less returns at once.
+// Sleep for ms milliseconds; 0 or less returns at once. Looks at the
+// interrupt flag (below) at least every kInterruptPollMs.
 void SleepMs(std::int64_t ms);
+
+// Ctrl-C. After CatchInterrupt, SIGINT (Windows: the console's Ctrl+C and
+// Ctrl+Break) only sets a flag; a second one ends the process at once, as
+// it would have without the handler. Every wait of the program (SleepMs,
+// the socket waits of net/) looks at the flag at least every
+// kInterruptPollMs and, once it is set, calls the interrupt action, which
+// ends the run between two lines. A SIGINT that the process was started
+// with ignored stays ignored.
+void CatchInterrupt();
+bool Interrupted();
+using InterruptAction = void (*)();
+void SetInterruptAction(InterruptAction action);
+// What the waits call: the interrupt action when the flag is set.
+void CheckInterrupt();
+inline constexpr int kInterruptPollMs = 50;
+// The exit code of a run ended by Ctrl-C, as the caller sees it: 130 on
+// Linux (128 + SIGINT, what shells show), STATUS_CONTROL_C_EXIT
+// (0xC000013A) on Windows.
+int InterruptExitCode();
+// Ends the process as Ctrl-C alone would have: killed by SIGINT (Linux),
+// exit code STATUS_CONTROL_C_EXIT (Windows). Standard output is flushed.
+[[noreturn]] void EndInterruptedProcess();
 
 // Test seam: while set, SleepMs hands its milliseconds to the hook instead
 // of sleeping (fuzz targets run the parser without its pauses; tests record
@@ -58,6 +81,9 @@ void SendTextToStandardError(bool on);
 // A line on standard output whatever the text lines do: text, kLineEnd,
 // flushed at once.
 void WriteOutputLine(std::string_view text);
+// A piece of a line on standard output, no line end, flushed (a long JSON
+// object is written in pieces; its last piece ends with kLineEnd).
+void WriteOutputPiece(std::string_view text);
 
 // Standard input: reads one line; false when input is closed or at its end.
 bool ReadInputLine(std::string &line);

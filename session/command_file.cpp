@@ -26,15 +26,18 @@ const char kErrorQuery[] = "syst:err?";
 
 // /json: the object of one reply line; afterLine is the file line an error
 // query follows.
-void PrintReplyJson(std::string_view command, std::string_view reply, bool binary, std::string_view afterLine = {}) {
+void PrintReplyJson(std::string_view command, std::string_view reply, bool binary, std::string_view afterLine = {},
+                    int errorCode = 0, std::string_view errorText = {}) {
   const std::string time = JsonTimestamp();
   JsonReply shown;
   shown.Command = command;
   shown.Reply = reply;
   shown.Binary = binary;
   shown.Line = afterLine;
+  shown.ErrorCode = errorCode;
+  shown.ErrorText = errorText;
   shown.Time = time;
-  WriteJsonLine(ReplyJson(shown));
+  WriteReplyJson(shown);
 }
 
 // Where the lines go: a raw TCP connection, or the run's protocol link.
@@ -44,8 +47,11 @@ struct FileTarget {
   std::string_view Address;
 };
 
-// The verbose-only line of a receive that brought nothing.
-void PrintReceiveFailure(int code, const std::string &description) {
+// A receive that brought nothing: the verbose-only line, or under /json
+// the reply object of the failed exchange.
+void PrintReceiveFailure(int code, const std::string &description, std::string_view command,
+                         std::string_view afterLine = {}) {
+  if (Settings.JsonOutput) PrintReplyJson(command, {}, false, afterLine, code, description);
   if (!Settings.Verbose) return;
   if (code == kErrorTimedOut) {
     WriteLine("Response Timeout!" + TimestampSuffix());
@@ -54,25 +60,29 @@ void PrintReceiveFailure(int code, const std::string &description) {
   }
 }
 
-// A failed step of the link: the protocol's error line always, a time-out
-// or broken connection as the verbose-only lines of a raw receive. False
-// when the failure ended the link.
-bool LinkFailed(const TInstrumentLink &link) {
+// A failed step of the link for command (the file line afterLine's error
+// query): the protocol's error line always, a time-out or broken
+// connection as the verbose-only lines of a raw receive; under /json the
+// reply object of the failed exchange. False when the failure ended the link.
+bool LinkFailed(const TInstrumentLink &link, std::string_view command, std::string_view afterLine = {}) {
   const LinkFailure &failure = link.Failure();
-  if (failure.What == LinkFailure::kProtocol) {
-    ReportFailure(ProtocolErrorLine(link.ProtocolName(), failure.Code, failure.Text), failure.Code);
+  if (failure.What != LinkFailure::kProtocol) {
+    PrintReceiveFailure(failure.Code, failure.Text, command, afterLine);
+  } else if (Settings.JsonOutput) {
+    PrintReplyJson(command, {}, false, afterLine, failure.Code, failure.Text);
   } else {
-    PrintReceiveFailure(failure.Code, failure.Text);
+    ReportFailure(ProtocolErrorLine(link.ProtocolName(), failure.Code, failure.Text), failure.Code);
   }
   return link.IsOpen();
 }
 
 // A query's whole reply over the link into reply; false (the failure
 // printed) when it did not come. open tells whether the link still stands.
-bool ReadLinkReply(TInstrumentLink &link, std::string &reply, bool &open) {
+bool ReadLinkReply(TInstrumentLink &link, std::string_view command, std::string &reply, bool &open,
+                   std::string_view afterLine = {}) {
   bool cut = false;
   if (!link.Read(reply, Settings.ResponseTimeoutMs, ReplyCeiling(), cut)) {
-    open = LinkFailed(link);
+    open = LinkFailed(link, command, afterLine);
     return false;
   }
   if (cut && Settings.Verbose) WriteLine("Reply cut at " + std::to_string(reply.size()) + " bytes");
@@ -91,8 +101,8 @@ bool SendBinaryLine(const FileTarget &target, const std::string &line) {
   std::string reply;
   bool open = true;
   if (target.Link != nullptr) {
-    if (!target.Link->Write(line, LinkSendTimeoutMs())) return LinkFailed(*target.Link);
-    if (IsQuery(line) && !ReadLinkReply(*target.Link, reply, open)) return open;
+    if (!target.Link->Write(line, LinkSendTimeoutMs())) return LinkFailed(*target.Link, line);
+    if (IsQuery(line) && !ReadLinkReply(*target.Link, line, reply, open)) return open;
   } else {
     target.Socket->SendText(line);
     reply = target.Socket->ReceiveWaiting(FirstWaitMs(true, Settings.ResponseTimeoutMs, line));
@@ -108,7 +118,7 @@ bool SendBinaryLine(const FileTarget &target, const std::string &line) {
 // A text line: over a link as one message, else with the line terminator.
 bool SendTextLine(const FileTarget &target, const std::string &line) {
   if (Settings.Verbose) WriteLine(TcpForLine(target.Address, line, false));
-  if (target.Link != nullptr) return target.Link->Write(line, LinkSendTimeoutMs()) || LinkFailed(*target.Link);
+  if (target.Link != nullptr) return target.Link->Write(line, LinkSendTimeoutMs()) || LinkFailed(*target.Link, line);
   target.Socket->SendText(line + Settings.LineTerminator);
   return true;
 }
@@ -127,7 +137,7 @@ bool ReadQueryReply(const FileTarget &target, const std::string &line) {
   if (target.Link != nullptr) {
     std::string reply;
     bool open = true;
-    if (!ReadLinkReply(*target.Link, reply, open)) return open;
+    if (!ReadLinkReply(*target.Link, line, reply, open)) return open;
     TransformReplyInPlace(reply);
     if (Settings.JsonOutput) {
       PrintReplyJson(line, reply, false);
@@ -138,7 +148,7 @@ bool ReadQueryReply(const FileTarget &target, const std::string &line) {
   }
   CollectedReply collected = CollectReply(*target.Socket, Settings.ResponseTimeoutMs, 0);
   if (collected.FirstError != 0) {
-    PrintReceiveFailure(collected.FirstError, collected.FirstErrorText);
+    PrintReceiveFailure(collected.FirstError, collected.FirstErrorText, line);
     return true;
   }
   TransformReplyInPlace(collected.Data);
@@ -156,15 +166,15 @@ bool AskForErrors(const FileTarget &target, const std::string &line) {
   std::string reply;
   if (target.Link != nullptr) {
     bool open = true;
-    if (!target.Link->Write(kErrorQuery, LinkSendTimeoutMs())) return LinkFailed(*target.Link);
-    if (!ReadLinkReply(*target.Link, reply, open)) return open;
+    if (!target.Link->Write(kErrorQuery, LinkSendTimeoutMs())) return LinkFailed(*target.Link, kErrorQuery, line);
+    if (!ReadLinkReply(*target.Link, kErrorQuery, reply, open, line)) return open;
     if (!open) return false;
   } else {
     TTCPBlockSocket &socket = *target.Socket;
     socket.SendText(kErrorQuery + Settings.LineTerminator);
     reply = socket.ReceiveWaiting(Settings.ResponseTimeoutMs);
     if (socket.ErrorCode() != 0) {
-      PrintReceiveFailure(socket.ErrorCode(), socket.GetErrorDescEx());
+      PrintReceiveFailure(socket.ErrorCode(), socket.GetErrorDescEx(), kErrorQuery, line);
       return true;
     }
   }

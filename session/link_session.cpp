@@ -43,7 +43,8 @@ std::string ProtocolErrorLine(std::string_view protocol, int code, std::string_v
   return line;
 }
 
-TInstrumentLink *SessionLink(std::string_view address, std::string_view failureHead, int &code, std::string &text) {
+TInstrumentLink *SessionLink(std::string_view address, std::string_view failureHead, int &code, std::string &text,
+                             bool report) {
   if (!g_link) g_link = Settings.SessionProtocol == kHislipSession ? MakeHislipLink() : MakeVxi11Link();
   if (g_link->IsOpen()) return g_link.get();
   if (Settings.Verbose) WriteLine("TCP Create");
@@ -58,6 +59,7 @@ TInstrumentLink *SessionLink(std::string_view address, std::string_view failureH
   const LinkFailure &failure = g_link->Failure();
   code = failure.Code;
   text = failure.Text;
+  if (!report) return nullptr;
   if (failure.What == LinkFailure::kProtocol) {
     ReportFailure(ProtocolErrorLine(g_link->ProtocolName(), failure.Code, failure.Text), failure.Code);
   } else {
@@ -86,7 +88,9 @@ void ReportLinkFailure(const TInstrumentLink &link, TcpExchangeResult &result) {
       if (Settings.Verbose) result.Reply = "Response Timeout!";
       break;
     case LinkFailure::kProtocol:
-      ReportFailure(ProtocolErrorLine(link.ProtocolName(), failure.Code, failure.Text), failure.Code);
+      // Under /json the exchange's own object carries the protocol's error.
+      if (!Settings.JsonOutput)
+        ReportFailure(ProtocolErrorLine(link.ProtocolName(), failure.Code, failure.Text), failure.Code);
       break;
     default:
       if (Settings.Verbose) WriteLine(RecvErrorLine(failure.Code, failure.Text));
@@ -97,7 +101,9 @@ void ReportLinkFailure(const TInstrumentLink &link, TcpExchangeResult &result) {
 
 TcpExchangeResult LinkRequest(std::string_view address, std::string_view command, bool binary, bool query) {
   TcpExchangeResult result;
-  TInstrumentLink *link = SessionLink(address, "!TCP connect failed with error code ", result.ErrorCode, result.ErrorText);
+  // Under /json the exchange's own object carries a failed connect.
+  TInstrumentLink *link = SessionLink(address, "!TCP connect failed with error code ", result.ErrorCode,
+                                      result.ErrorText, !Settings.JsonOutput);
   if (link == nullptr) return result;
   if (Settings.Verbose) WriteLine(TcpForLine(address, command, binary));
   if (!link->Write(command, LinkSendTimeoutMs())) {

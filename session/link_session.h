@@ -20,8 +20,10 @@ bool RepliesEndMarked();
 
 // The run's link, opened on first use (and again after a failure ended
 // it), with /v "TCP Create". A failed open prints failureHead's line (or
-// the protocol's error line) and gives nullptr; code and text tell why.
-TInstrumentLink *SessionLink(std::string_view address, std::string_view failureHead, int &code, std::string &text);
+// the protocol's error line) unless report is off, and gives nullptr;
+// code and text tell why.
+TInstrumentLink *SessionLink(std::string_view address, std::string_view failureHead, int &code, std::string &text,
+                             bool report = true);
 
 // Ends the run's link (destroy_link, closing the channels), with /v
 // "TCP Stopped" when one was open.

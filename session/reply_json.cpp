@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "core/codecs.h"
+#include "core/json_stream.h"
 #include "core/json_text.h"
 #include "core/settings.h"
 #include "session/presentation.h"
@@ -10,14 +11,6 @@
 #include "wire/modbus_reply.h"
 
 namespace {
-
-// One value for each group of size bytes, as the text view counts them.
-template <typename Value>
-JsonObject Groups(std::string_view payload, std::size_t size, Value value) {
-  JsonObject values = JsonObject::array();
-  for (const std::string_view group : ModbusGroups(payload, size)) values.push_back(value(group));
-  return values;
-}
 
 // A float as the text view rounds it (15 significant digits), as a number.
 double ShownFloat(std::string_view group) {
@@ -27,57 +20,61 @@ double ShownFloat(std::string_view group) {
   return value;
 }
 
+// Each group of size bytes as its value, item by item.
+template <typename Value>
+void AddGroups(JsonLineWriter &writer, std::string_view payload, std::size_t size, Value value) {
+  BeginJsonArray(writer, "values");
+  for (const std::string_view group : ModbusGroups(payload, size)) AddJsonItem(writer, value(group));
+  EndJsonArray(writer);
+}
+
 // "values" (or "text" for /mbs) of a binary reply, when its view shows any.
-void AddModbusView(JsonObject &object, std::string_view reply) {
+void AddModbusView(JsonLineWriter &writer, std::string_view reply) {
   std::string_view payload;
   if (!ModbusPayload(reply, Settings.ModbusFunction, payload)) return;
   switch (Settings.ModbusView) {
     case kWordView:
-      object["values"] = Groups(payload, 2, [](std::string_view group) { return ModbusWord(group); });
+      AddGroups(writer, payload, 2, [](std::string_view group) { return JsonObject(ModbusWord(group)); });
       break;
     case kLongView:
-      object["values"] = Groups(payload, 4, [](std::string_view group) { return ModbusLong(group); });
+      AddGroups(writer, payload, 4, [](std::string_view group) { return JsonObject(ModbusLong(group)); });
       break;
     case kFloatView:
-      object["values"] = Groups(payload, 4, ShownFloat);
+      AddGroups(writer, payload, 4, [](std::string_view group) { return JsonObject(ShownFloat(group)); });
       break;
-    case kBitsView: {
-      JsonObject values = JsonObject::array();
-      for (const char c : payload) values.push_back(ModbusBits(static_cast<unsigned char>(c)));
-      object["values"] = std::move(values);
+    case kBitsView:
+      BeginJsonArray(writer, "values");
+      for (const char c : payload) AddJsonItem(writer, ModbusBits(static_cast<unsigned char>(c)));
+      EndJsonArray(writer);
       break;
-    }
     case kTextView:
-      object["text"] = JsonBytes(DecodeModbusReply(reply));
+      AddJsonBytes(writer, "text", DecodeModbusReply(reply));
       break;
     default:
       break;
   }
 }
 
-}  // namespace
-
-std::string ReplyJson(const JsonReply &reply) {
-  JsonObject object = NewJsonObject("reply");
-  object["command"] = JsonBytes(reply.Command);
-  if (reply.Binary) object["commandHex"] = BytesToSpacedHex(reply.Command);
-  if (!reply.Line.empty()) object["line"] = JsonBytes(reply.Line);
+void BuildReply(JsonLineWriter &writer, const JsonReply &reply) {
+  BeginJsonLine(writer, "reply");
+  AddJsonBytes(writer, "command", reply.Command);
+  if (reply.Binary) AddJsonSpacedHex(writer, "commandHex", reply.Command);
+  if (!reply.Line.empty()) AddJsonBytes(writer, "line", reply.Line);
   if (reply.ErrorCode != 0) {
-    object["reply"] = nullptr;
-    object["error"] = ErrorFields(reply.ErrorCode, reply.ErrorText);
+    AddJsonValue(writer, "reply", nullptr);
+    AddJsonValue(writer, "error", ErrorFields(reply.ErrorCode, reply.ErrorText));
   } else {
-    object["reply"] = JsonBytes(reply.Reply);
+    AddJsonBytes(writer, "reply", reply.Reply);
     if (reply.Binary) {
-      object["hex"] = BytesToSpacedHex(reply.Reply);
-      AddModbusView(object, reply.Reply);
+      AddJsonSpacedHex(writer, "hex", reply.Reply);
+      AddModbusView(writer, reply.Reply);
     }
   }
-  if (!reply.Time.empty()) object["time"] = std::string(reply.Time);
-  return JsonLine(object);
+  if (!reply.Time.empty()) AddJsonBytes(writer, "time", reply.Time);
 }
 
-std::string TcpReplyJson(const TcpExchangeResult &result, std::string_view command, bool binary) {
-  const std::string time = JsonTimestamp();
+JsonReply TcpJsonReply(const TcpExchangeResult &result, std::string_view command, bool binary,
+                       std::string_view time) {
   JsonReply reply;
   reply.Command = command;
   reply.Binary = binary && !result.Failed && result.ErrorCode == 0;
@@ -85,7 +82,32 @@ std::string TcpReplyJson(const TcpExchangeResult &result, std::string_view comma
   reply.ErrorCode = result.ErrorCode;
   reply.ErrorText = result.ErrorText;
   reply.Time = time;
-  return ReplyJson(reply);
+  return reply;
+}
+
+}  // namespace
+
+std::string ReplyJson(const JsonReply &reply) {
+  JsonLineWriter writer;
+  BuildReply(writer, reply);
+  return EndJsonLine(writer);
+}
+
+void WriteReplyJson(const JsonReply &reply) {
+  JsonLineWriter writer;
+  writer.ToOutput = true;
+  BuildReply(writer, reply);
+  EndJsonLine(writer);
+}
+
+std::string TcpReplyJson(const TcpExchangeResult &result, std::string_view command, bool binary) {
+  const std::string time = JsonTimestamp();
+  return ReplyJson(TcpJsonReply(result, command, binary, time));
+}
+
+void WriteTcpReplyJson(const TcpExchangeResult &result, std::string_view command, bool binary) {
+  const std::string time = JsonTimestamp();
+  WriteReplyJson(TcpJsonReply(result, command, binary, time));
 }
 
 std::string DatagramJson(std::string_view from, std::string_view data, std::string_view time) {

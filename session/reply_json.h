@@ -23,10 +23,16 @@ struct JsonReply {
 // numbers, /mbb bit strings, /mbs "text") of a binary reply longer than 9
 // bytes follows Settings.ModbusView and ModbusFunction.
 std::string ReplyJson(const JsonReply &reply);
+// The same object written to standard output in pieces (json_stream.h):
+// a reply of any size costs a piece of memory beside itself.
+void WriteReplyJson(const JsonReply &reply);
 
 // The object of one TCP exchange: binary when binary mode is on and the
 // exchange brought a reply.
+// A failed exchange (connect, first receive) is this object alone, with
+// "reply" null and "error": no error object is written for it.
 std::string TcpReplyJson(const TcpExchangeResult &result, std::string_view command, bool binary);
+void WriteTcpReplyJson(const TcpExchangeResult &result, std::string_view command, bool binary);
 
 // {"type":"datagram","from","data",["time"]}: a datagram received on the
 // UDP mode's listener.

@@ -41,7 +41,7 @@ bool RunSplitPass(const std::string &address) {
     }
     // Split parts are always shown in text form.
     if (Settings.JsonOutput) {
-      WriteJsonLine(TcpReplyJson(Exchange(address, field), field, false));
+      WriteTcpReplyJson(Exchange(address, field), field, false);
     } else {
       WriteLine(TextReplyLine(Exchange(address, field).Reply, field));
     }
@@ -58,7 +58,7 @@ void RunWholePass(const std::string &address) {
   // on, so the next pass sends the same bytes and decodes its reply again.
   // Binary views decode the bytes as they came, not the cleaned text.
   if (Settings.JsonOutput) {
-    WriteJsonLine(TcpReplyJson(result, command, Settings.HexMode));
+    WriteTcpReplyJson(result, command, Settings.HexMode);
   } else if (Settings.HexMode && !result.Failed) {
     WriteLine(BinaryReplyLine(result.Raw, command));
   } else {

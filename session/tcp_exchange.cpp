@@ -98,7 +98,7 @@ void PrintResolvedHostName(TTCPBlockSocket &socket, std::string_view address) {
   WriteLine(", hostname: " + socket.ResolveAddressName(std::string(address)));
 }
 
-bool ConnectSessionSocket(std::string_view address, std::string_view failureHead) {
+bool ConnectSessionSocket(std::string_view address, std::string_view failureHead, bool report) {
   if (!SessionSocket) {
     if (Settings.Verbose) WriteLine("TCP Create");
     SessionSocket = std::make_unique<TTCPBlockSocket>();
@@ -107,7 +107,7 @@ bool ConnectSessionSocket(std::string_view address, std::string_view failureHead
   socket.PrepareHandle();
   socket.ConnectTo(std::string(address), std::to_string(Settings.TcpPort));
   if (socket.ErrorCode() == 0) return true;
-  ReportFailure(FailureLine(failureHead, socket), socket.ErrorCode());
+  if (report) ReportFailure(FailureLine(failureHead, socket), socket.ErrorCode());
   return false;
 }
 
@@ -117,7 +117,8 @@ std::string RecvErrorLine(int code, std::string_view description) {
 
 TcpExchangeResult TcpRequest(std::string_view address, std::string_view command, bool binary) {
   TcpExchangeResult result;
-  const bool connected = ConnectSessionSocket(address, "!TCP connect failed with error code ");
+  // Under /json the exchange's own object carries a failed connect.
+  const bool connected = ConnectSessionSocket(address, "!TCP connect failed with error code ", !Settings.JsonOutput);
   SlotRelease release;
   TTCPBlockSocket &socket = *SessionSocket;
   if (!connected) {

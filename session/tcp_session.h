@@ -30,8 +30,9 @@ struct TcpExchangeResult {
 
 // Fills the slot (with /v "TCP Create" when it makes a socket) and connects
 // it to address on Settings.TcpPort. On failure prints failureHead's
-// failure line and returns false; emptying the slot is the caller's.
-bool ConnectSessionSocket(std::string_view address, std::string_view failureHead);
+// failure line (unless report is off: the caller shows the failure) and
+// returns false; emptying the slot is the caller's.
+bool ConnectSessionSocket(std::string_view address, std::string_view failureHead, bool report = true);
 
 // "Recv error: " + code + " " + description: a receive that failed.
 std::string RecvErrorLine(int code, std::string_view description);

@@ -53,7 +53,7 @@ void PrintSenderReplyJson(std::string_view command, const std::string &reply) {
   shown.Command = command;
   shown.Reply = reply;
   shown.Time = time;
-  WriteJsonLine(ReplyJson(shown));
+  WriteReplyJson(shown);
 }
 
 // What is left to send: the lines of the command file, or the command's

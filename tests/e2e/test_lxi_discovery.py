@@ -90,13 +90,14 @@ class LxiSearch(unittest.TestCase):
 
     def test_json_objects_carry_what_the_blocks_show(self):
         objects = [json.loads(line) for line in self.json.lines()]
-        self.assertEqual([(o["ip"], o["vxi11_port"], o["name"], o["idn"]) for o in objects[:-1]], [
+        self.assertEqual([(o["ip"], o["vxi11_port"], o["name"], o["idn"]) for o in objects[:-2]], [
             ("127.0.0.30", 1024, None, "Maker,VXI-11 only,1,1.0"), ("127.0.0.31", None, "Raw one", "Maker,Raw SCPI,2,1.0"),
             ("127.0.0.32", 1025, "Both ways", "Maker,Both,3,1.0"), ("127.0.0.33", 1026, "Dead one", "Dead Corp,DC1,,"),
             ("127.0.0.34", None, "HiSLIP only", "Maker,HiSLIP only,4,1.0")])
         self.assertEqual(objects[2]["services"], [{"type": "_lxi._tcp", "port": 80},
                                                   {"type": "_scpi-raw._tcp", "port": 5026}])
-        self.assertEqual(objects[-1], {"type": "summary", "instruments": 5})
+        self.assertEqual(objects[-2:], [{"type": "summary", "instruments": 5},
+                                        {"type": "end", "exit": 0, "instruments": 5, "errors": 0}])
 
 
 if __name__ == "__main__":

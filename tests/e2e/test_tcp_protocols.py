@@ -55,7 +55,8 @@ class Protocols(CommandFileCase):
     def test_hislip_reply_joined_from_pieces_after_a_stale_one_and_dev(self):
         fake, args = self.hislip({b"*IDN?": b"ACME,HS,many pieces,1.0\n"}, pieces=5, stale=True)
         run = psulan(args + ["/dev", "hislip3", "/json", "/cmd", "*idn?"])
-        self.assertEqual((run.code, run.out), (0, b'{"type":"reply","command":"*idn?","reply":"ACME,HS,many pieces,1.0"}' + EOL))
+        self.assertEqual((run.code, run.out), (0, b'{"type":"reply","command":"*idn?","reply":"ACME,HS,many pieces,1.0"}' + EOL
+                                               + b'{"type":"end","exit":0,"replies":1,"errors":0}' + EOL))
         self.assertEqual(fake.sessions[1]["sub_address"], b"hislip3")
 
     def test_hislip_repeat_and_command_file_keep_one_session(self):
@@ -72,10 +73,10 @@ class Protocols(CommandFileCase):
         run = psulan(args + ["/cmd", "*idn?"])
         self.assertEqual((run.code, run.lines()), (0, [b"!HiSLIP error 1 : Poorly formed message header", b""]))
         run = psulan(args + ["/json", "/cmd", "*idn?"])
-        error = {"code": 1, "text": "!HiSLIP error 1 : Poorly formed message header"}
         self.assertEqual([json.loads(line) for line in run.lines()],
-                         [dict(type="error", **error), {"type": "reply", "command": "*idn?", "reply": None,
-                                                         "error": {"code": 1, "text": "Poorly formed message header"}}])
+                         [{"type": "reply", "command": "*idn?", "reply": None,
+                           "error": {"code": 1, "text": "Poorly formed message header"}},
+                          {"type": "end", "exit": 0, "replies": 1, "errors": 1}])
         fake, args = self.hislip(silent=True)
         run = psulan(args + ["/f", "/v", "/cmd", "*idn?"])
         self.assertEqual(run.lines()[-2:], [b"Response Timeout!\t [*idn?]", b"TCP Stopped"])

@@ -4,7 +4,7 @@ The runs go on at the same time, each against its own simulated modules."""
 import unittest
 
 from teracom_support import (PAUSE, SILENCE, Module, TeracomCase, port_switches, reply_text,
-                             run_all, settings_line, spaced)
+                             run_all, run_timed, settings_line, spaced)
 
 
 def module_list(replies, first=0.005, step=0.005):
@@ -154,6 +154,22 @@ class Replies(TeracomCase):
                                     b"Hostname: TCW-E\tSerial/MAC: SN-0001\tAddress: 10.0.0.5port80")
                          + received(16, 32, b"[" + b" " * 32 + b"]", b"Hostname: \tSerial/MAC: \tAddress: ")
                          + [b"RECV Timeout", b"Sender stopped"])
+
+
+class Flood(TeracomCase):
+    """A module that answers every millisecond for 33 s: each reply taken is
+    followed by the pause, so only the 30 s limit ends the wait. A class of
+    its own, so that its load does not touch the timings above."""
+
+    def test_a_module_that_keeps_answering_ends_the_wait_30_s_after_the_query(self):
+        fake = self.serve([Module(reply_text(), delay=0.005, answers=33000, gap=0.001)])
+        run = run_timed(["/terac", "/v"] + port_switches(fake.port))
+        lines = run.texts()
+        self.assertEqual((run.code, lines[-2:]), (0, [b"Wait ended after 30 s", b"Sender stopped"]))
+        # Line arrivals may lag a loaded reader by a little on either side.
+        waited = run.at(b"Wait ended after 30 s") - run.at(b"Sender started at: ")
+        self.assertGreaterEqual(waited, 29.9)
+        self.assertLessEqual(waited, 31.0)
 
 
 if __name__ == "__main__":

@@ -6,6 +6,8 @@
 #include "core/json_output.h"
 #include "core/json_text.h"
 #include "core/settings.h"
+#include "app/driver.h"
+#include "app_exit_capture.h"
 #include "discovery/discovery_json.h"
 #include "discovery/lxi_instrument.h"
 #include "session/reply_json.h"
@@ -45,11 +47,11 @@ TEST(SupplyJsonTest, FieldsByReplyLengthAndAnswers) {
     std::size_t length; SupplyAnswer identity; bool interfaces; SupplyAnswer reply; std::string json;
   } cases[] = {
       {106, none, false, none, head + "\"not supported\"," + tail + "}"},
-      {107, {true, false, "RI,1"}, false, none, head + "\"Static\"," + tail + R"(,"idn":"RI,1"})"},
-      {108, {true, false, "RI,1;LAN\r\nUSB"}, true, {true, false, "0,\"No\""},
+      {107, {true, false, "RI,1", 0, ""}, false, none, head + "\"Static\"," + tail + R"(,"idn":"RI,1"})"},
+      {108, {true, false, "RI,1;LAN\r\nUSB", 0, ""}, true, {true, false, "0,\"No\"", 0, ""},
        head + "\"DHCP\"," + tail + R"(,"idn":"RI,1","interfaces":"LAN\r\nUSB","reply":"0,\"No\""})"},
-      {108, {true, true, ""}, true, {true, true, ""},
-       head + "\"DHCP\"," + tail + R"(,"idn":null,"interfaces":null,"reply":null})"},
+      {108, {true, true, "", 10061, "Refused"}, true, {true, true, "", 10061, "Refused"},
+       head + "\"DHCP\"," + tail + R"(,"idn":null,"interfaces":null,"reply":null,"error":{"code":10061,"text":"Refused"}})"},
       {105, none, false, none,
        R"({"type":"supply","serial":null,"mac":null,"ip":null,"dhcp":null,"mask":null,"gateway":null,"pud":null,"from":"p"})"},
   };
@@ -108,6 +110,55 @@ TEST(ReplyJsonTest, TextBinaryViewsAndFailures) {
   }
   Settings = SettingsRecord{};
   EXPECT_EQ(DatagramJson("p", "\xFFok\r\n", ""), R"({"type":"datagram","from":"p","data":"ÿok\r\n"})");
+}
+
+
+TEST(JsonText, EscapedPiecesAreTheDocumentsText) {
+  // Every byte value, and a reply over several pieces written to standard output.
+  std::string all;
+  for (int byte = 0; byte < 256; ++byte) all.push_back(static_cast<char>(byte));
+  std::string text;
+  AppendJsonString(text, all);
+  EXPECT_EQ(text, JsonLine(JsonBytes(all)));
+  const std::string bytes = std::string(300000, '\x01') + all;
+  const JsonReply big{"q?", bytes, true, 0, "", "", ""};
+  Settings = SettingsRecord{};
+  ::testing::internal::CaptureStdout();
+  WriteReplyJson(big);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), ReplyJson(big) + kLineEnd);
+}
+
+// Every failure line the command line, the look-up and the modes raise
+// (those a run can provoke here) is one error object, then the closing
+// object with the exit code; a failed exchange is its reply object alone.
+TEST(JsonRun, EveryFailureIsOneObjectAndTheRunEndsWithItsExitCode) {
+  const std::string end2 = R"({"type":"end","exit":2,"errors":1})";
+  const struct { std::vector<std::string> args; std::vector<std::string> lines; int code; } cases[] = {
+      {{"/json", "/bogus"}, {R"({"type":"error","text":"Error on command line: /bogus"})", end2}, 2},
+      {{"/tport", "x", "-JSON"}, {R"({"type":"error","text":"Error on command line: x"})", end2}, 2},
+      {{"/json", "/ip", "host.invalid", "/cmd", "x"},
+       {R"({"type":"error","text":"Error: Unable to resolve Hostname to IP address."})", end2}, 2},
+      {{"/json", "/dhcp"},
+       {R"j({"type":"error","text":"Error: Missing MAC Address. (use: /mac F4-e1-42-00-03-ab /dhcp)"})j", end2}, 2},
+      {{"/json", "/mac", "F4-e1-42-00-03-ab", "/static"},
+       {R"j({"type":"error","text":"Error: Missing IP Address. (use: /mac F4-e1-42-00-03-ab /static /ip 192.168.2.2)"})j",
+        end2}, 2},
+      {{"/json", "/r"}, {R"j({"type":"error","text":"Error: Missing MAC Address. (use: /mac F4-e1-42-00-03-ab /r)"})j", end2}, 2},
+      {{"/json", "/cmd", "x"},
+       {R"j({"type":"error","text":"Error: Missing IP Address. (use: /ip 192.168.2.2 /cmd meas:volt?;meas:curr?)"})j", end2}, 2},
+      {{"/json", "/ip", "127.0.0.1", "/cfl", "no-such-file"},
+       {R"({"type":"error","text":"!File not found: no-such-file"})", R"({"type":"end","exit":4,"replies":0,"errors":1})"}, 4},
+      {{"/json", "/ip", "127.0.0.1", "/tport", "1", "/cmd", "x"},
+       {R"({"type":"reply","command":"x","reply":null,"error":{"code":10061,"text":"Connection refused"}})",
+        R"({"type":"end","exit":0,"replies":1,"errors":1})"}, 0},
+      {{"/json", "/mac", "F4-e1-42-00-03-ab"}, {R"({"type":"end","exit":0,"errors":0})"}, 0},
+  };
+  for (const auto &c : cases) {
+    const CapturedRun run = CaptureRun(c.args, [] { RunProgram(); });
+    SendTextToStandardError(false);
+    EXPECT_EQ(run.output, Lines(c.lines)) << c.args[1];
+    EXPECT_EQ(run.exitCode, c.code) << c.args[1];
+  }
 }
 
 }  // namespace
