@@ -42,6 +42,8 @@ import sys
 import threading
 import time
 
+from timing import TIMESTAMP_SPACE, arrival, keep_schedule, stamp_arrivals
+
 QUERY = b"\x05"
 REQUERY = b"\x00"
 DHCP_CODE = b"8052719"
@@ -135,6 +137,7 @@ class FakeSupplies:
 
         self.listener = self._udp(("0.0.0.0", query_port))
         self.listener.setsockopt(socket.IPPROTO_IP, IP_PKTINFO, 1)
+        stamp_arrivals(self.listener)
         self.selector.register(self.listener, selectors.EVENT_READ, ("udp", None))
         for supply in self.supplies:
             # Each supply answers from its own address.
@@ -213,6 +216,7 @@ class FakeSupplies:
         heapq.heappush(self.timers, (time.monotonic() + delay, self.sequence, action))
 
     def _loop(self):
+        keep_schedule()
         while not self.stopping:
             timeout = None
             if self.timers:
@@ -235,12 +239,12 @@ class FakeSupplies:
     def _read_datagrams(self):
         while True:
             try:
-                data, ancillary, _, source = self.listener.recvmsg(65536, socket.CMSG_SPACE(12))
+                data, ancillary, _, source = self.listener.recvmsg(65536, socket.CMSG_SPACE(12) + TIMESTAMP_SPACE)
             except (BlockingIOError, InterruptedError):
                 return
             except OSError:
                 continue
-            arrived = time.monotonic()
+            arrived = arrival(ancillary, time.monotonic())
             destination = None
             for level, kind, value in ancillary:
                 if level == socket.IPPROTO_IP and kind == IP_PKTINFO and len(value) >= 12:
