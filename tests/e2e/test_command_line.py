@@ -10,6 +10,7 @@ import unittest
 import psulan_run
 from fake_instrument import FakeInstrument, Reply, Scpi
 from psulan_run import EOL, ON_WINDOWS_BUILD, run
+from tcp_support import LineReader
 
 SYSTEM = b"Win64" if ON_WINDOWS_BUILD else b"Linux"
 HELP_LINES = [
@@ -197,10 +198,12 @@ class PauseBeforeExit(unittest.TestCase):
                                    stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
                                    env=dict(os.environ, WINEDEBUG="-all"))
         try:
-            time.sleep(0.3 if not ON_WINDOWS_BUILD else 1.0)
+            # The prompt shows that the wait began; then the program stays in it.
+            shown = LineReader(process).at_least(len(PAUSE), timeout=30)
+            time.sleep(0.3)
             self.assertIsNone(process.poll(), "ended without waiting for Enter")
             out, _ = process.communicate(b"\n", timeout=10)
-            self.assertEqual((process.returncode, out), (0, PAUSE + EOL))
+            self.assertEqual((process.returncode, shown + out), (0, PAUSE + EOL))
         finally:
             if process.poll() is None:
                 process.kill()

@@ -5,7 +5,7 @@ import time
 import unittest
 
 import psulan_run
-from udp_support import EOL, SLACK, UDP_PORT, WINDOW, Datagrams, Reply, UdpCase, hold_port, psulan
+from udp_support import EOL, SLACK, UDP_PORT, WINDOW, Datagrams, Reply, UdpCase, hold_port, psulan, wait_bound
 
 
 class ReplyPaths(UdpCase):
@@ -63,7 +63,7 @@ class ReplyPaths(UdpCase):
     def test_without_commands_listens_one_window(self):
         started = time.monotonic()
         process = psulan_run.start(["/u"])
-        time.sleep(0.7)
+        wait_bound(UDP_PORT)   # the datagram comes once the listener is there
         sender = hold_port(0, "127.0.0.1")
         self.addCleanup(sender.close)
         sender.sendto(b"unasked", ("127.0.0.1", UDP_PORT))
