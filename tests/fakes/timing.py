@@ -43,6 +43,14 @@ def stamp_arrivals(sock):
     sock.setsockopt(socket.SOL_SOCKET, SO_TIMESTAMPNS, 1)
 
 
+# The kernel stamps arriving packets only while some socket asks for it, and
+# it turns stamping on a moment after the first one does (deferred work): a
+# connection accepted and stamped just then may get its first bytes unstamped.
+# This socket, open while the test process lives, keeps stamping on throughout.
+_KEEP_STAMPING = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+stamp_arrivals(_KEEP_STAMPING)
+
+
 def _realtime_minus_monotonic():
     """The offset between the two clocks, from the tightest of three readings."""
     best = None
