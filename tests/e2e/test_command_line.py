@@ -1,6 +1,7 @@
 """Command line and program driver: help, error lines, exit codes, /dbg, the reports,
 /ip host names, and the timer resolution held for the run on Windows."""
 import os
+import select
 import socket
 import subprocess
 import tempfile
@@ -10,7 +11,6 @@ import unittest
 import psulan_run
 from fake_instrument import FakeInstrument, Reply, Scpi
 from psulan_run import EOL, ON_WINDOWS_BUILD, run
-from tcp_support import LineReader
 
 SYSTEM = b"Win64" if ON_WINDOWS_BUILD else b"Linux"
 HELP_LINES = [
@@ -199,7 +199,12 @@ class PauseBeforeExit(unittest.TestCase):
                                    env=dict(os.environ, WINEDEBUG="-all"))
         try:
             # The prompt shows that the wait began; then the program stays in it.
-            shown = LineReader(process).at_least(len(PAUSE), timeout=30)
+            shown, deadline = b"", time.monotonic() + 30
+            while len(shown) < len(PAUSE) and select.select([process.stdout], [], [], deadline - time.monotonic())[0]:
+                piece = os.read(process.stdout.fileno(), 4096)
+                if not piece:
+                    break
+                shown += piece
             time.sleep(0.3)
             self.assertIsNone(process.poll(), "ended without waiting for Enter")
             out, _ = process.communicate(b"\n", timeout=10)
