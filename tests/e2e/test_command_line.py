@@ -200,7 +200,8 @@ class PauseBeforeExit(unittest.TestCase):
         try:
             # The prompt shows that the wait began; then the program stays in it.
             shown, deadline = b"", time.monotonic() + 30
-            while len(shown) < len(PAUSE) and select.select([process.stdout], [], [], max(0, deadline - time.monotonic()))[0]:
+            while len(shown) < len(PAUSE) and select.select([process.stdout], [], [],
+                                                            max(0, deadline - time.monotonic()))[0]:
                 piece = os.read(process.stdout.fileno(), 4096)
                 if not piece:
                     break
