@@ -121,6 +121,7 @@ class FakeSupplies:
         self.query_port = query_port
         self.reply_port = reply_port
         self._bound_seen = None   # (time, local addresses of UDP sockets)
+        self._held = {}           # query source -> supplies whose answers wait for its sender
         self.tcp_port = tcp_port
         self.on_event = on_event
         self.datagrams = []
@@ -272,15 +273,30 @@ class FakeSupplies:
             self._event(supply, "reset: %s %s mask %s gateway %s" % (
                 "DHCP" if supply.dhcp else "static", supply.ip, supply.mask, supply.gateway))
 
-    def _answer(self, supply, source, deadline=None):
+    def _answer(self, supply, source):
         """Answers once the query's sender is closed: while a socket stays
         bound to the query's address and port, a reply to that port would go
         to it rather than to the listener bound to all addresses (a real
-        supply takes long enough for the sender to be gone)."""
-        deadline = deadline or time.monotonic() + 2.0
+        supply takes long enough for the sender to be gone). Answers held
+        for that go out in the order they were due."""
+        held = self._held.get(source)
+        if held is not None:
+            held.append(supply)
+        elif self._still_bound(source, self.reply_port):
+            self._held[source] = [supply]
+            deadline = time.monotonic() + 2.0
+            self._later(0.001, lambda: self._release(source, deadline))
+        else:
+            self._send_reply(supply, source)
+
+    def _release(self, source, deadline):
         if self._still_bound(source, self.reply_port) and time.monotonic() < deadline:
-            self._later(0.001, lambda: self._answer(supply, source, deadline))
+            self._later(0.001, lambda: self._release(source, deadline))
             return
+        for supply in self._held.pop(source):
+            self._send_reply(supply, source)
+
+    def _send_reply(self, supply, source):
         try:
             supply.socket.sendto(supply.reply(), (source[0], self.reply_port))
         except OSError:
