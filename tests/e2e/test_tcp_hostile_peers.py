@@ -64,14 +64,15 @@ class ResetInTheMiddleOfAReply(PeerCase):
 
 
 class Trickle(PeerCase):
-    def test_one_byte_every_40_ms_for_5_s_is_one_reply(self):
-        data = pattern(125)
+    def test_one_byte_every_25_ms_for_5_s_is_one_reply(self):
+        data = pattern(200)
         args = ["/cmd", "Q?"]
-        peer = self.serve(trickle(data, 0.040))
+        peer = self.serve(trickle(data, 0.025))
         run = self.run_against(peer, args)
         record = peer.wait_records(1)[0]
-        # The peer keeps its schedule (it runs as a real-time thread): no gap
-        # near the 50 ms that end a reply.
+        # The peer keeps its schedule (it runs as a real-time thread; 25 ms
+        # leave room for what a loaded machine still delays it by, seen up to
+        # 11 ms): no gap near the 50 ms that end a reply.
         gaps = [b - a for a, b in zip(record.sent_at, record.sent_at[1:])]
         self.assertLess(max(gaps), 0.048)
         self.assertEqual(record.received, b"Q?\n")
