@@ -12,8 +12,11 @@ import psulan_run
 from psulan_run import EOL, ON_WINDOWS_BUILD
 from fake_instrument import FakeInstrument, Modbus, Raw, Reply, Scpi, Scripted  # noqa: F401  (re-exported)
 
-# Timing tolerances: wine adds start-up and scheduling jitter.
-SLACK = 0.35 if ON_WINDOWS_BUILD else 0.10
+# How much later than prescribed a wait may end: what a loaded 2-core machine
+# adds (wine more). The waits themselves are checked to the millisecond or two
+# (EARLY) that the program's millisecond clock may cut from them.
+SLACK = 1.5 if ON_WINDOWS_BUILD else 1.0
+EARLY = 0.002
 # Environment for runs whose output depends on locale separators.
 C_LOCALE = {"LC_ALL": "C", "LANG": "C"}
 # Each switch with its values is followed by a 10 ms pause while parsing.
@@ -152,5 +155,5 @@ class FakeCase(unittest.TestCase):
 
     def assertDuration(self, seconds, expected, slack=None, label=""):
         slack = SLACK if slack is None else slack
-        self.assertGreaterEqual(seconds, expected - 0.005, label)
+        self.assertGreaterEqual(seconds, expected - EARLY, label)
         self.assertLessEqual(seconds, expected + slack, label)

@@ -49,8 +49,10 @@ class LineBytes(CommandFileCase):
                 self.assertTrue(run.out == out, run.out[:80])
                 self.assertTrue(ended(fake, count)[count - 1].data == sent)
                 fixed = (3 + len(switches)) * SWITCH_PAUSE + waits
-                # Moving 1 MiB through a wine console takes 1 to 1.5 s on a 2-core machine.
-                self.assertLess(run.seconds, fixed + SLACK + (1.5 if ON_WINDOWS_BUILD else 0.3))
+                # No wait beyond the fixed ones: moving 1 MiB through a wine
+                # console takes 1 to 1.5 s on an idle 2-core machine and several
+                # seconds on a loaded one; its speed is measured in bench/.
+                self.assertLess(run.seconds, fixed + SLACK + (10.0 if ON_WINDOWS_BUILD else 3.0))
 
 
 if __name__ == "__main__":

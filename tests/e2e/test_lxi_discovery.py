@@ -11,7 +11,10 @@ from fake_lxi import FakeLxi, Instrument, mdns_answer
 from psulan_run import ON_WINDOWS_BUILD, in_private_namespace, run
 
 LISTEN = 2.001
-SLACK = 0.6 if ON_WINDOWS_BUILD else 0.3
+# What a loaded 2-core machine adds to a run beyond its waits. Natively that
+# keeps a dead instrument that costs more than its second in sight; under wine
+# a loaded machine adds seconds of its own, and the bound catches a hang.
+SLACK = 3.0 if ON_WINDOWS_BUILD else 1.0
 JUNK_LINE = b"Received from: 127.0.9.9  Length: %d - Dropped: not an answer to the queries"
 
 

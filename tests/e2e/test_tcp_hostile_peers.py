@@ -17,8 +17,9 @@ PIECE_PAUSE = 0.005
 QUIET_END = 0.050
 REPEAT_DELAY = 0.100
 ALPHABET = b"abcdefghijklmnopqrstuvwxyz0123456789"
-# Starting and ending the program, beyond its waits (wine starts slowly).
-START_AND_END = 1.0 if ON_WINDOWS_BUILD else 0.2
+# Starting and ending the program, beyond its waits: on a loaded 2-core
+# machine a second natively, and under wine several (4.7 s seen).
+START_AND_END = 6.0 if ON_WINDOWS_BUILD else 1.0
 
 
 def pattern(size):
@@ -64,31 +65,28 @@ class ResetInTheMiddleOfAReply(PeerCase):
 
 
 class Trickle(PeerCase):
-    def test_one_byte_every_40_ms_for_5_s_is_one_reply(self):
-        data = pattern(125)
+    def test_one_byte_every_25_ms_for_5_s_is_one_reply(self):
+        data = pattern(200)
         args = ["/cmd", "Q?"]
-        # A peer too late by 8 ms or more (a busy machine) is not the case under
-        # test: its run is repeated, twice at most.
-        for _ in range(3):
-            peer = self.serve(trickle(data, 0.040))
-            run = self.run_against(peer, args)
-            record = peer.wait_records(1)[0]
-            gaps = [b - a for a, b in zip(record.sent_at, record.sent_at[1:])]
-            if max(gaps) >= 0.048:
-                continue
-            self.assertEqual(record.received, b"Q?\n")
-            self.assertEqual((run.code, run.out), (0, data + EOL))
-            # The reply ends 50 ms after its last byte, and the program closes.
-            self.assertIsNotNone(record.closed_at)
-            quiet = record.closed_at - record.sent_at[-1]
-            self.assertGreaterEqual(quiet, QUIET_END)
-            self.assertLessEqual(quiet, PIECE_PAUSE + QUIET_END + SLACK)
-            trickled = record.sent_at[-1] - record.sent_at[0]
-            self.assertGreaterEqual(run.seconds, trickled + QUIET_END)
-            self.assertLessEqual(run.seconds, self.fixed_parts(args) + trickled + PIECE_PAUSE + QUIET_END + SLACK +
-                                 START_AND_END)
-            return
-        self.fail("the peer could not keep its 40 ms schedule in three runs")
+        peer = self.serve(trickle(data, 0.025))
+        run = self.run_against(peer, args)
+        record = peer.wait_records(1)[0]
+        # The peer keeps its schedule (it runs as a real-time thread; 25 ms
+        # leave room for what a loaded machine still delays it by, seen up to
+        # 11 ms): no gap near the 50 ms that end a reply.
+        gaps = [b - a for a, b in zip(record.sent_at, record.sent_at[1:])]
+        self.assertLess(max(gaps), 0.048)
+        self.assertEqual(record.received, b"Q?\n")
+        self.assertEqual((run.code, run.out), (0, data + EOL))
+        # The reply ends 50 ms after its last byte, and the program closes.
+        self.assertIsNotNone(record.closed_at)
+        quiet = record.closed_at - record.sent_at[-1]
+        self.assertGreaterEqual(quiet, QUIET_END)
+        self.assertLessEqual(quiet, PIECE_PAUSE + QUIET_END + SLACK)
+        trickled = record.sent_at[-1] - record.sent_at[0]
+        self.assertGreaterEqual(run.seconds, trickled + QUIET_END)
+        self.assertLessEqual(run.seconds, self.fixed_parts(args) + trickled + PIECE_PAUSE + QUIET_END + SLACK +
+                             START_AND_END)
 
 
 class Flood(PeerCase):

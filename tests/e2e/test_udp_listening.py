@@ -5,7 +5,7 @@ import time
 import unittest
 
 import psulan_run
-from udp_support import EOL, SLACK, UDP_PORT, WINDOW, Datagrams, Reply, UdpCase, hold_port, psulan
+from udp_support import EOL, ON_WINDOWS_BUILD, SLACK, UDP_PORT, WINDOW, Datagrams, Reply, UdpCase, hold_port, psulan, wait_bound
 
 
 class ReplyPaths(UdpCase):
@@ -63,7 +63,7 @@ class ReplyPaths(UdpCase):
     def test_without_commands_listens_one_window(self):
         started = time.monotonic()
         process = psulan_run.start(["/u"])
-        time.sleep(0.7)
+        wait_bound(UDP_PORT)   # the datagram comes once the listener is there
         sender = hold_port(0, "127.0.0.1")
         self.addCleanup(sender.close)
         sender.sendto(b"unasked", ("127.0.0.1", UDP_PORT))
@@ -96,7 +96,9 @@ class ListeningPort(UdpCase):
         failure = b"!Bind failed with error code: 10048 : Address already in use"
         run = self.udp(["/cmd", "x"], fake)
         self.assertEqual((run.code, run.lines()), (0, [failure]))
-        self.assertLess(run.seconds, 1.5)
+        # No listening window: natively the run time shows it; under wine a
+        # loaded machine's start-up takes seconds (4.7 s seen) and bounds a hang only.
+        self.assertLess(run.seconds, 7.0 if ON_WINDOWS_BUILD else 1.5)
         run = self.udp(["/v", "/cmd", "x"], fake)
         self.assertEqual((run.code, run.lines()[1:]), (0, [failure, b"Listener stopped"]))
         self.assertEqual(fake.received(), [])

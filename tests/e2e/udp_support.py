@@ -43,6 +43,19 @@ class UdpCase(CommandFileCase):
         return run
 
 
+def wait_bound(port, timeout=20.0):
+    """Waits until a UDP socket of this network namespace is bound to port
+    (the program's listener, natively or made by wine's server)."""
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        with open("/proc/net/udp") as table:
+            ports = {int(line.split()[1].split(":")[1], 16) for line in list(table)[1:]}
+        if port in ports:
+            return
+        time.sleep(0.002)
+    raise AssertionError("nothing bound to UDP port %d after %d s" % (port, timeout))
+
+
 def hold_port(port, address="0.0.0.0"):
     """A UDP socket holding the port, without address reuse."""
     holder = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)

@@ -36,6 +36,7 @@ import threading
 import time
 
 from netns import call_in
+from timing import TIMESTAMP_SPACE, arrival, keep_schedule, stamp_arrivals
 
 # ---------------------------------------------------------------- replies
 
@@ -358,6 +359,7 @@ class FakeInstrument(_Served):
 
     # internals
     def _accept_loop(self):
+        keep_schedule()   # accepted_at is when the connection came
         while not self._stopping:
             try:
                 conn, _ = self._listener.accept()
@@ -387,8 +389,11 @@ class FakeInstrument(_Served):
 
     def _serve(self, conn, record):
         """One connection: records what arrives (with its time) and sends the
-        replies' segments at their due times, in one select loop."""
+        replies' segments at their due times, in one select loop. Arrival
+        times are the kernel's, and the replies are due from them."""
+        keep_schedule()
         conn.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+        stamp_arrivals(conn)
         if self.on_accept in ("close", "reset"):
             # A moment after the accept, as a device takes one: the client's
             # connect has then certainly completed (under wine it is reported
@@ -425,10 +430,10 @@ class FakeInstrument(_Served):
             if not ready:
                 continue
             try:
-                data = conn.recv(1 << 20)
+                data, ancillary, _, _ = conn.recvmsg(1 << 20, TIMESTAMP_SPACE)
                 ended_by = "peer"
             except OSError:
-                data, ended_by = b"", "reset"
+                data, ancillary, ended_by = b"", [], "reset"
             now = time.monotonic()
             if not data:
                 with self._changed:
@@ -438,11 +443,12 @@ class FakeInstrument(_Served):
                 reading = False
                 pending.clear()
                 continue
+            arrived = arrival(ancillary, now)
             with self._changed:
-                record.chunks.append((now, data))
+                record.chunks.append((arrived, data))
                 self._changed.notify_all()
             for reply in self.personality.feed(state, data):
-                due = max(now, pending[-1][0]) if pending else now
+                due = max(arrived, pending[-1][0]) if pending else arrived
                 for delay, segment in reply.segments:
                     due += delay
                     pending.append((due, segment))
@@ -483,6 +489,7 @@ class FakeUdpInstrument(_Served):
         self._changed = threading.Condition(self._lock)
         self._socket = call_in(netns, lambda: socket.socket(socket.AF_INET, socket.SOCK_DGRAM))
         self._socket.bind((host, port))
+        stamp_arrivals(self._socket)
         self.host = host
         self.port = self._socket.getsockname()[1]
         self._wake_read, self._wake_write = os.pipe()
@@ -522,6 +529,7 @@ class FakeUdpInstrument(_Served):
             return list(self.datagrams)
 
     def _serve(self):
+        keep_schedule()
         state = self.personality.new_state()
         pending = []   # heap of (due time, order, bytes, destination)
         order = 0
@@ -538,10 +546,10 @@ class FakeUdpInstrument(_Served):
             if self._socket not in ready:
                 continue
             try:
-                data, source = self._socket.recvfrom(65536)
+                data, ancillary, _, source = self._socket.recvmsg(65536, TIMESTAMP_SPACE)
             except OSError:
                 continue  # an error report of an earlier send
-            now = time.monotonic()
+            now = arrival(ancillary, time.monotonic())
             with self._changed:
                 self.datagrams.append(Datagram(now, data, source))
                 self._changed.notify_all()

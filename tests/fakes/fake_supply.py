@@ -42,6 +42,8 @@ import sys
 import threading
 import time
 
+from timing import TIMESTAMP_SPACE, arrival, keep_schedule, stamp_arrivals
+
 QUERY = b"\x05"
 REQUERY = b"\x00"
 DHCP_CODE = b"8052719"
@@ -118,6 +120,8 @@ class FakeSupplies:
         self.supplies = list(supplies)
         self.query_port = query_port
         self.reply_port = reply_port
+        self._bound_seen = None   # (time, local addresses of UDP sockets)
+        self._held = {}           # query source -> supplies whose answers wait for its sender
         self.tcp_port = tcp_port
         self.on_event = on_event
         self.datagrams = []
@@ -135,6 +139,7 @@ class FakeSupplies:
 
         self.listener = self._udp(("0.0.0.0", query_port))
         self.listener.setsockopt(socket.IPPROTO_IP, IP_PKTINFO, 1)
+        stamp_arrivals(self.listener)
         self.selector.register(self.listener, selectors.EVENT_READ, ("udp", None))
         for supply in self.supplies:
             # Each supply answers from its own address.
@@ -213,6 +218,7 @@ class FakeSupplies:
         heapq.heappush(self.timers, (time.monotonic() + delay, self.sequence, action))
 
     def _loop(self):
+        keep_schedule()
         while not self.stopping:
             timeout = None
             if self.timers:
@@ -235,12 +241,12 @@ class FakeSupplies:
     def _read_datagrams(self):
         while True:
             try:
-                data, ancillary, _, source = self.listener.recvmsg(65536, socket.CMSG_SPACE(12))
+                data, ancillary, _, source = self.listener.recvmsg(65536, socket.CMSG_SPACE(12) + TIMESTAMP_SPACE)
             except (BlockingIOError, InterruptedError):
                 return
             except OSError:
                 continue
-            arrived = time.monotonic()
+            arrived = arrival(ancillary, time.monotonic())
             destination = None
             for level, kind, value in ancillary:
                 if level == socket.IPPROTO_IP and kind == IP_PKTINFO and len(value) >= 12:
@@ -253,7 +259,7 @@ class FakeSupplies:
 
     def _take(self, supply, data, source):
         if len(data) == 1 and data in supply.answers:
-            self._later(supply.delay, lambda: self._answer(supply, source[0]))
+            self._later(supply.delay, lambda: self._answer(supply, source))
         elif len(data) == 15 and data[0] == 0x04 and data[1:7] == supply.mac and data[8:] == DHCP_CODE:
             supply.dhcp = data[7] == 1
             self._event(supply, "dhcp on" if supply.dhcp else "dhcp off")
@@ -267,11 +273,48 @@ class FakeSupplies:
             self._event(supply, "reset: %s %s mask %s gateway %s" % (
                 "DHCP" if supply.dhcp else "static", supply.ip, supply.mask, supply.gateway))
 
-    def _answer(self, supply, to_address):
+    def _answer(self, supply, source):
+        """Answers once the query's sender is closed: while a socket stays
+        bound to the query's address and port, a reply to that port would go
+        to it rather than to the listener bound to all addresses (a real
+        supply takes long enough for the sender to be gone). Answers held
+        for that go out in the order they were due."""
+        held = self._held.get(source)
+        if held is not None:
+            held.append(supply)
+        elif self._still_bound(source, self.reply_port):
+            self._held[source] = [supply]
+            deadline = time.monotonic() + 2.0
+            self._later(0.001, lambda: self._release(source, deadline))
+        else:
+            self._send_reply(supply, source)
+
+    def _release(self, source, deadline):
+        if self._still_bound(source, self.reply_port) and time.monotonic() < deadline:
+            self._later(0.001, lambda: self._release(source, deadline))
+            return
+        for supply in self._held.pop(source):
+            self._send_reply(supply, source)
+
+    def _send_reply(self, supply, source):
         try:
-            supply.socket.sendto(supply.reply(), (to_address, self.reply_port))
+            supply.socket.sendto(supply.reply(), (source[0], self.reply_port))
         except OSError:
             pass
+
+    def _still_bound(self, source, reply_port):
+        """Whether a UDP socket of this network namespace is bound to the
+        query's source address and port, when that is the reply port. One
+        look serves the answers due together."""
+        if source[1] != reply_port or source[0] == "0.0.0.0":
+            return False
+        now = time.monotonic()
+        if self._bound_seen is None or now - self._bound_seen[0] > 0.0005:
+            with open("/proc/net/udp") as table:
+                bound = {entry.split()[1] for entry in list(table)[1:]}
+            self._bound_seen = (now, bound)
+        local = "%08X:%04X" % (int.from_bytes(socket.inet_aton(source[0]), "little"), source[1])
+        return local in self._bound_seen[1]
 
     def _event(self, supply, text):
         line = "%s %s" % (mac_text(supply.mac), text)

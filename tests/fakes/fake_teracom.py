@@ -23,6 +23,8 @@ import threading
 import time
 from dataclasses import dataclass, field
 
+from timing import TIMESTAMP_SPACE, arrival, keep_schedule, stamp_arrivals
+
 QUERY = b"Discovery: Who is out there?"
 PORT = 30303
 
@@ -80,6 +82,7 @@ class FakeTeracom:
         self._listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
         self._listener.bind(("0.0.0.0", port))
         self.port = self._listener.getsockname()[1]
+        stamp_arrivals(self._listener)
         self._senders = {}     # source address -> socket
         for module in self.modules:
             if module.address not in self._senders:
@@ -114,6 +117,7 @@ class FakeTeracom:
     # ------------------------------------------------------------ the loop
 
     def _serve(self):
+        keep_schedule()
         pending = []  # (due, module index, destination), kept sorted by due
         while not self._stop.is_set():
             now = time.monotonic()
@@ -133,10 +137,10 @@ class FakeTeracom:
             if not ready:
                 continue
             try:
-                data, source = self._listener.recvfrom(1 << 16)
+                data, ancillary, _, source = self._listener.recvmsg(1 << 16, TIMESTAMP_SPACE)
             except OSError:
                 continue
-            at = time.monotonic()
+            at = arrival(ancillary, time.monotonic())
             with self._changed:
                 self.received.append(Datagram(at, data, source))
                 self._changed.notify_all()

@@ -13,6 +13,8 @@ import struct
 import threading
 import time
 
+from timing import keep_schedule
+
 
 class Record:
     def __init__(self):
@@ -148,6 +150,7 @@ class HostilePeer:
             threading.Thread(target=self._serve, args=(connection, record), daemon=True).start()
 
     def _serve(self, connection, record):
+        keep_schedule()   # the trickle and the reset keep their gaps on a busy machine
         try:
             self.behaviour(connection, record)
         except OSError:
