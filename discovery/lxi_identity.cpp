@@ -29,10 +29,10 @@ int LeftMs(std::uint64_t deadline) {
   return now >= deadline ? 0 : static_cast<int>(std::min<std::uint64_t>(deadline - now, 1 << 30));
 }
 
-void ReportIdentityFailure(std::string_view way, std::uint32_t ip, const TTCPBlockSocket &socket) {
+void ReportIdentityFailure(std::string_view way, std::uint32_t ip, const TTCPBlockSocket &socket, LineLog &log) {
   if (!Settings.Verbose) return;
   const std::string head = std::string(way) + " to " + FormatDottedAddress(ip) + " failed";
-  WriteLine(socket.ErrorCode() != 0 ? FailureLine(head + " with error code: ", socket) : head);
+  LogLine(log, socket.ErrorCode() != 0 ? FailureLine(head + " with error code: ", socket) : head);
 }
 
 bool Connect(TTCPBlockSocket &socket, std::uint32_t ip, int port, std::uint64_t deadline) {
@@ -81,7 +81,7 @@ std::string WithoutLineEnd(std::string text) {
   return text;
 }
 
-std::string Vxi11Identity(std::uint32_t ip, int port, std::uint32_t xid, std::uint64_t deadline) {
+std::string Vxi11Identity(std::uint32_t ip, int port, std::uint32_t xid, std::uint64_t deadline, LineLog &log) {
   TTCPBlockSocket socket;
   std::string buffer, reply, identity;
   std::uint32_t error = 1, link = 0, written = 0, reason = 0;
@@ -107,12 +107,12 @@ std::string Vxi11Identity(std::uint32_t ip, int port, std::uint32_t xid, std::ui
     if (Exchange(socket, BuildDestroyLink(destroyXid, link), buffer, reply, deadline))
       ReadDestroyLinkReply(reply, destroyXid, error);
   }
-  if (!done) ReportIdentityFailure("Identity over VXI-11", ip, socket);
+  if (!done) ReportIdentityFailure("Identity over VXI-11", ip, socket, log);
   socket.CloseEndpoint();
   return done || !identity.empty() ? WithoutLineEnd(identity) : std::string();
 }
 
-std::string RawScpiIdentity(std::uint32_t ip, int port, std::uint64_t deadline) {
+std::string RawScpiIdentity(std::uint32_t ip, int port, std::uint64_t deadline, LineLog &log) {
   TTCPBlockSocket socket;
   std::string buffer;
   std::size_t end = std::string::npos;
@@ -123,18 +123,20 @@ std::string RawScpiIdentity(std::uint32_t ip, int port, std::uint64_t deadline) 
   }
   // A peer that closes without a line end has still said something.
   if (end != std::string::npos) buffer.resize(end + 1);
-  if (buffer.empty()) ReportIdentityFailure("Identity over raw SCPI", ip, socket);
+  if (buffer.empty()) ReportIdentityFailure("Identity over raw SCPI", ip, socket, log);
   socket.CloseEndpoint();
   return WithoutLineEnd(buffer.substr(0, kMaxLineBytes));
 }
 
 }  // namespace
 
-std::string AskLxiIdentity(const LxiInstrument &instrument, std::uint32_t xid, std::uint64_t deadlineMs) {
-  std::string identity;
-  if (instrument.Vxi11Port != 0) identity = Vxi11Identity(instrument.Ip, instrument.Vxi11Port, xid, deadlineMs);
+LxiIdentityAnswer AskLxiIdentity(const LxiInstrument &instrument, std::uint32_t xid, std::uint64_t deadlineMs) {
+  LxiIdentityAnswer answer;
+  std::string &identity = answer.Idn;
+  if (instrument.Vxi11Port != 0)
+    identity = Vxi11Identity(instrument.Ip, instrument.Vxi11Port, xid, deadlineMs, answer.Lines);
   const int rawPort = AnnouncedPort(instrument, std::string(kRawScpiService));
-  if (identity.empty() && rawPort != 0) identity = RawScpiIdentity(instrument.Ip, rawPort, deadlineMs);
+  if (identity.empty() && rawPort != 0) identity = RawScpiIdentity(instrument.Ip, rawPort, deadlineMs, answer.Lines);
   if (identity.empty()) identity = TxtIdentity(instrument);
-  return identity;
+  return answer;
 }

@@ -50,8 +50,11 @@ class Identity(SupplyCase):
         run = psulan(["/a", "/s", "/hex", "6F 75 74 70 0A", "/f"])
         self.assertEqual(run.out, lines_of(block(2, b" - Static"), b"IDN:  [RI,PSU-107,2]",
                                            block(3, b" - DHCP"), b"IdnIf:[RI,PSU-108,3;LAN]"))
-        # The /hex bytes go as they are; the fake takes a command at its line end.
-        self.assertEqual([c.text for c in fake.commands], [b"*idn?", b"outp", INTERFACE_QUERY, b"outp"])
+        # The /hex bytes go as they are; the fake takes a command at its line end. Each supply is asked
+        # first, then sent the command; the supplies' exchanges overlap.
+        self.assertEqual([(c.supply.address, c.text) for c in sorted(fake.commands, key=lambda c: c.supply.address)],
+                         [("127.0.1.2", b"*idn?"), ("127.0.1.2", b"outp"),
+                          ("127.0.1.3", INTERFACE_QUERY), ("127.0.1.3", b"outp")])
 
     def test_s_sends_the_command_and_shows_the_reply_of_a_query(self):
         queries = {b"syst:err?": b"0,\"No error\"\n", b"?syst": b"never shown\n"}
@@ -67,7 +70,7 @@ class Identity(SupplyCase):
                 run = psulan(["/s", "/cmd", command, "/f"])
                 self.assertEqual(run.out, lines_of(block(1, b" - DHCP"), *shown,
                                                    block(2, b" - DHCP not supported!"), *shown))
-                self.assertEqual([(c.supply.address, c.text) for c in fake.commands[sent:]],
+                self.assertEqual(sorted((c.supply.address, c.text) for c in fake.commands[sent:]),
                                  [("127.0.1.1", command.encode()), ("127.0.1.2", command.encode())])
 
     def test_a_and_s_together_ask_first_then_send(self):
