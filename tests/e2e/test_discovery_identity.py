@@ -79,6 +79,39 @@ class Identity(SupplyCase):
         self.assertEqual(run.out, lines_of(block(1, b" - Static"), b"IDN:  [RI,1]", b"Recv: [5.00]"))
         self.assertEqual([c.text for c in fake.commands], [b"*idn?", b"meas:volt?"])
 
+    def test_blocks_keep_the_order_of_their_datagrams_while_the_exchanges_overlap(self):
+        # The first supply's datagram comes first and its exchange ends last (it never answers), the second
+        # refuses the connection, the third and fourth answer in reverse order. /v: each exchange's own lines
+        # stand between its block and its identity line.
+        self.supplies([self.supply(1, 107, tcp_delay=30.0), self.supply(2, 107, tcp=False),
+                       self.supply(3, 107, idn=b"RI,3", tcp_delay=0.06), self.supply(4, 107, idn=b"RI,4", tcp_delay=0)])
+        refused = b"!TCP connect failed with error code 10061 : Connection refused"
+        run = psulan(["/a", "/f"])
+        self.assertEqual((run.code, run.out), (0, lines_of(
+            block(1, b" - Static"), b"IDN:  []", block(2, b" - Static"), refused, b"IDN:  []",
+            block(3, b" - Static"), b"IDN:  [RI,3]", block(4, b" - Static"), b"IDN:  [RI,4]")))
+        verbose = psulan(["/a", "/f", "/v"]).lines()
+        self.assertEqual([line for line in verbose if line.startswith((b"Received", b"TCP", b"!", b"IDN"))], [
+            b"Received from: 127.0.1.1  Length: 107", b"TCP Create", b"TCP for: 127.0.1.1 *idn?", b"TCP Stopped",
+            b"IDN:  [Response Timeout!]",
+            b"Received from: 127.0.1.2  Length: 107", b"TCP Create", refused, b"TCP Stopped", b"IDN:  []",
+            b"Received from: 127.0.1.3  Length: 107", b"TCP Create", b"TCP for: 127.0.1.3 *idn?", b"TCP Stopped",
+            b"IDN:  [RI,3]",
+            b"Received from: 127.0.1.4  Length: 107", b"TCP Create", b"TCP for: 127.0.1.4 *idn?", b"TCP Stopped",
+            b"IDN:  [RI,4]"])
+        self.assertEqual(verbose[-1], b"Listener stopped")
+
+    def test_s_reaches_several_supplies_and_shows_their_replies_in_datagram_order(self):
+        # Later datagrams, earlier answers.
+        fake = self.supplies([self.supply(n, 106, queries={b"meas:volt?": b"%d.00\n" % n}, tcp_delay=0.08 - 0.02 * n)
+                              for n in (1, 2, 3)])
+        run = psulan(["/s", "/cmd", "meas:volt?", "/f"])
+        self.assertEqual((run.code, run.out), (0, lines_of(
+            block(1, b" - DHCP not supported!"), b"Recv: [1.00]", block(2, b" - DHCP not supported!"),
+            b"Recv: [2.00]", block(3, b" - DHCP not supported!"), b"Recv: [3.00]")))
+        self.assertEqual(sorted((c.supply.address, c.text) for c in fake.commands),
+                         [("127.0.1.%d" % n, b"meas:volt?") for n in (1, 2, 3)])
+
 
 if __name__ == "__main__":
     unittest.main()

@@ -1,7 +1,7 @@
 """Simulated LAN instruments (standard library only, independent of the program's code), each on its own address.
 A few ms after a query each answers GETPORT (UDP 111) and legacy unicast mDNS (224.0.0.251:5353 on `interface`: PTR,
 SRV, TXT and A per service asked for, names compressed); VXI-11 core and raw SCPI servers answer "*IDN?"; a dead
-instrument's TCP ports hang (accept queue full). Each `junk` callable maps a query to what 127.0.9.9 sends back (None:
+instrument's TCP ports hang (accept queue full); `delay` seconds pass before each TCP answer. Each `junk` callable maps a query to what 127.0.9.9 sends back (None:
 nothing). Keeps the `queries` and `tcp_bytes` per address. `--demo`: the demo's instruments, in a namespace only."""
 import collections
 import contextlib
@@ -10,14 +10,17 @@ import socket
 import struct
 import sys
 import threading
+import time
 
 JUNK_ADDRESS = "127.0.9.9"
 
 
 class Instrument:
-    def __init__(self, address, idn=b"", vxi11_port=None, services=(), scpi_port=None, name=None, txt=(), dead=False):
+    def __init__(self, address, idn=b"", vxi11_port=None, services=(), scpi_port=None, name=None, txt=(), dead=False,
+                 delay=0.0):
         self.address, self.idn, self.vxi11_port, self.services = address, idn, vxi11_port, dict(services)
         self.scpi_port, self.name, self.txt, self.dead = scpi_port, name or "Instrument " + address, txt, dead
+        self.delay = delay
 
 
 def label(text):
@@ -148,6 +151,7 @@ class FakeLxi:
         reader, state = conn.makefile("rb"), {"pending": b""}
         with conn, reader, contextlib.suppress(OSError):
             while message := reader.readline() if kind == "scpi" else reader.read(4):
+                time.sleep(instrument.delay)
                 if kind == "scpi" and message.strip().upper() == b"*IDN?":
                     conn.sendall(instrument.idn + b"\n")
                 elif kind == "vxi11":
