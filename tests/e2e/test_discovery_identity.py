@@ -42,7 +42,7 @@ class Identity(SupplyCase):
             block(2, b" - Static"), b"IDN:  [RI,PSU-107,2]",
             block(3, b" - DHCP"), b"IdnIf:[RI,PSU-108,3;LAN     USB   GPIB]",
             block(4, b" - DHCP"), b"!TCP connect failed with error code 10061 : Connection refused", b"IdnIf:[]"))
-        self.assertEqual([(c.supply.address, c.text) for c in fake.commands],
+        self.assertEqual(sorted((c.supply.address, c.text) for c in fake.commands),
                          [("127.0.1.1", b"*idn?"), ("127.0.1.2", b"*idn?"), ("127.0.1.3", INTERFACE_QUERY)])
 
     def test_identity_query_is_text_with_its_line_end_under_hex(self):
