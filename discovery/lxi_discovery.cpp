@@ -12,11 +12,13 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/dotted_address.h"
 #include "core/failure_report.h"
 #include "core/json_output.h"
+#include "core/line_log.h"
 #include "core/settings.h"
 #include "discovery/discovery_json.h"
 #include "wire/dns_reply.h"
@@ -27,6 +29,7 @@
 #include "discovery/source_addresses.h"
 #include "net/block_socket.h"
 #include "platform/platform.h"
+#include "platform/worker_jobs.h"
 #include "session/udp_endpoints.h"
 
 namespace {
@@ -40,6 +43,9 @@ constexpr int kBurstReplies = 250;
 constexpr int kReplyBytes = 1500;
 // What the identity of one instrument may cost at the most.
 constexpr std::uint64_t kIdentityBudgetMs = 900;
+// The RPC calls of one instrument's identity are numbered from its own
+// first xid on.
+constexpr std::uint32_t kXidsPerInstrument = 32;
 
 using Senders = std::vector<std::unique_ptr<TUDPBlockSocket>>;
 
@@ -147,10 +153,24 @@ void DiscoverLxiInstruments(std::int64_t listenMs) {
     if (Settings.Verbose) WriteLine("Sender stopped");
   }
   senders.clear();
-  std::uint32_t xid = ids.xid + 1;
-  for (LxiInstrument &instrument : list) {
-    instrument.Idn = AskLxiIdentity(instrument, xid, TickCountMs() + kIdentityBudgetMs);
-    xid += 32;
+  // Every instrument is asked at once, each on a worker with its own
+  // budget from the moment its turn starts; the blocks follow in address
+  // order, each as soon as the ones before it are printed.
+  std::vector<LxiIdentityAnswer> answers(list.size());
+  WorkerJobs jobs;
+  for (std::size_t n = 0; n < list.size(); ++n) {
+    const std::uint32_t xid = ids.xid + 1 + static_cast<std::uint32_t>(n) * kXidsPerInstrument;
+    const LxiInstrument *instrument = &list[n];
+    LxiIdentityAnswer *answer = &answers[n];
+    StartJob(jobs, [instrument, answer, xid] {
+      *answer = AskLxiIdentity(*instrument, xid, TickCountMs() + kIdentityBudgetMs);
+    });
+  }
+  for (std::size_t n = 0; n < list.size(); ++n) {
+    WaitForJob(jobs, n);
+    LxiInstrument &instrument = list[n];
+    PrintLog(answers[n].Lines);
+    instrument.Idn = std::move(answers[n].Idn);
     if (Settings.JsonOutput) {
       WriteJsonLine(LxiJson(instrument));
     } else {

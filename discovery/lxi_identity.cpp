@@ -27,10 +27,10 @@ int LeftMs(std::uint64_t deadline) {
   return now >= deadline ? 0 : static_cast<int>(std::min<std::uint64_t>(deadline - now, 1 << 30));
 }
 
-void ReportIdentityFailure(std::string_view way, std::uint32_t ip, const TTCPBlockSocket &socket) {
+void ReportIdentityFailure(std::string_view way, std::uint32_t ip, const TTCPBlockSocket &socket, LineLog &log) {
   if (!Settings.Verbose) return;
   const std::string head = std::string(way) + " to " + FormatDottedAddress(ip) + " failed";
-  WriteLine(socket.ErrorCode() != 0 ? FailureLine(head + " with error code: ", socket) : head);
+  LogLine(log, socket.ErrorCode() != 0 ? FailureLine(head + " with error code: ", socket) : head);
 }
 
 bool Connect(TTCPBlockSocket &socket, std::uint32_t ip, int port, std::uint64_t deadline) {
@@ -65,7 +65,7 @@ std::string WithoutLineEnd(std::string text) {
 
 // "*IDN?" over a protocol link (the session's own client).
 std::string LinkIdentity(TInstrumentLink &link, std::string_view query, std::string_view way, std::uint32_t ip,
-                         int port, std::uint64_t deadline) {
+                         int port, std::uint64_t deadline, LineLog &log) {
   if (LeftMs(deadline) == 0) return {};
   LinkTarget target;
   target.Address = FormatDottedAddress(ip);
@@ -80,12 +80,12 @@ std::string LinkIdentity(TInstrumentLink &link, std::string_view query, std::str
     const LinkFailure &failure = link.Failure();
     std::string line = std::string(way) + " to " + target.Address + " failed";
     if (failure.Code != 0) line += " with error code: " + std::to_string(failure.Code) + " : " + failure.Text;
-    WriteLine(line);
+    LogLine(log, line);
   }
   return done ? WithoutLineEnd(identity) : std::string();
 }
 
-std::string RawScpiIdentity(std::uint32_t ip, int port, std::uint64_t deadline) {
+std::string RawScpiIdentity(std::uint32_t ip, int port, std::uint64_t deadline, LineLog &log) {
   TTCPBlockSocket socket;
   std::string buffer;
   std::size_t end = std::string::npos;
@@ -96,26 +96,29 @@ std::string RawScpiIdentity(std::uint32_t ip, int port, std::uint64_t deadline) 
   }
   // A peer that closes without a line end has still said something.
   if (end != std::string::npos) buffer.resize(end + 1);
-  if (buffer.empty()) ReportIdentityFailure("Identity over raw SCPI", ip, socket);
+  if (buffer.empty()) ReportIdentityFailure("Identity over raw SCPI", ip, socket, log);
   socket.CloseEndpoint();
   return WithoutLineEnd(buffer.substr(0, kMaxLineBytes));
 }
 
 }  // namespace
 
-std::string AskLxiIdentity(const LxiInstrument &instrument, std::uint32_t xid, std::uint64_t deadlineMs) {
-  std::string identity;
+LxiIdentityAnswer AskLxiIdentity(const LxiInstrument &instrument, std::uint32_t xid, std::uint64_t deadlineMs) {
+  LxiIdentityAnswer answer;
+  std::string &identity = answer.Idn;
   if (instrument.Vxi11Port != 0) {
     const std::unique_ptr<TInstrumentLink> link = MakeVxi11CoreLink(instrument.Vxi11Port, xid);
-    identity = LinkIdentity(*link, kIdentityQuery, "Identity over VXI-11", instrument.Ip, 0, deadlineMs);
+    identity =
+        LinkIdentity(*link, kIdentityQuery, "Identity over VXI-11", instrument.Ip, 0, deadlineMs, answer.Lines);
   }
   const int rawPort = AnnouncedPort(instrument, std::string(kRawScpiService));
-  if (identity.empty() && rawPort != 0) identity = RawScpiIdentity(instrument.Ip, rawPort, deadlineMs);
+  if (identity.empty() && rawPort != 0) identity = RawScpiIdentity(instrument.Ip, rawPort, deadlineMs, answer.Lines);
   const int hislipPort = AnnouncedPort(instrument, std::string(kHislipService));
   if (identity.empty() && hislipPort != 0) {
     const std::unique_ptr<TInstrumentLink> link = MakeHislipLink();
-    identity = LinkIdentity(*link, kHislipIdentityQuery, "Identity over HiSLIP", instrument.Ip, hislipPort, deadlineMs);
+    identity = LinkIdentity(*link, kHislipIdentityQuery, "Identity over HiSLIP", instrument.Ip, hislipPort,
+                            deadlineMs, answer.Lines);
   }
   if (identity.empty()) identity = TxtIdentity(instrument);
-  return identity;
+  return answer;
 }

@@ -9,20 +9,24 @@
 #include "discovery/psu_discovery.h"
 
 #include <algorithm>
+#include <deque>
+#include <memory>
 #include <string>
 
 #include "core/codecs.h"
 #include "core/failure_report.h"
 #include "core/json_output.h"
+#include "core/line_log.h"
 #include "core/settings.h"
 #include "discovery/found_devices.h"
 #include "wire/device_reply.h"
 #include "discovery/discovery_json.h"
 #include "discovery/raw_datagram.h"
 #include "discovery/source_addresses.h"
+#include "discovery/supply_exchanges.h"
 #include "net/block_socket.h"
 #include "platform/platform.h"
-#include "session/tcp_session.h"
+#include "platform/worker_jobs.h"
 #include "session/udp_endpoints.h"
 
 namespace {
@@ -37,13 +41,13 @@ constexpr int kFullReplyBytes = 108;
 // After the listening time: datagrams handled at the most, so that a
 // sender that never stops cannot keep the run going.
 constexpr int kDrainLimit = 4096;
-// Replies longer than this come from supplies that also answer the
-// interface query.
-constexpr std::size_t kLongestIdnReply = 107;
+// While supplies' exchanges run, a pass of the loop waits this long at the
+// most, so that each supply's lines follow soon after its exchanges end.
+constexpr int kTurnPollMs = 5;
 
 // Sends payload as one datagram from every source entry to the /bca
-// address and /cport port.
-void SendDiscoveryQuery(std::string_view payload);
+// address and /cport port; its lines go to log.
+void SendDiscoveryQuery(std::string_view payload, LineLog &log);
 
 const std::string kQuery(1, '\x05');
 const std::string kReQuery(1, '\0');
@@ -65,99 +69,100 @@ struct ListeningTime {
   }
 };
 
-// /a: the identity, or with a long reply the identity and the interfaces.
-// The query is text with its line end, also when /cmd is binary (/hex).
-void AskIdentity(const std::string &datagram, const std::string &source) {
-  if (datagram.size() <= kLongestIdnReply) {
-    WriteLine("IDN:  [" + TcpTextExchange(source, "*idn?") + "]");
-    return;
-  }
-  const std::string reply = TcpTextExchange(source, "*idn?;system:interface:type all?");
-  std::string oneLine;
-  for (const char c : reply) {
-    if (c == '\r') {
-      oneLine += "  ";
-    } else if (c == '\n') {
-      oneLine += "   ";
-    } else {
-      oneLine += c;
+// Discovery's output in the order the loop made it. A supply's exchanges
+// run on a worker while the loop listens on; the lines that follow its
+// block (its exchanges' own, the next supplies', a re-query's) wait behind
+// them, and every turn is printed as soon as the ones before it are.
+struct Turn {
+  LineLog Lines{true, {}};                // printed first
+  std::unique_ptr<SupplyExchanges> Work;  // then, when done, what it gave
+  bool Running = false;                   // Work's exchanges run as Job
+  std::size_t Job = 0;
+};
+
+struct Output {
+  std::deque<Turn> Turns;  // nothing waits: lines are printed at once
+  LineLog Now;
+  WorkerJobs Jobs;
+};
+
+// Where the loop's next lines go.
+LineLog &Lines(Output &out) {
+  if (out.Turns.empty()) return out.Now;
+  if (out.Turns.back().Work) out.Turns.emplace_back();
+  return out.Turns.back().Lines;
+}
+
+void StartExchanges(Output &out, const std::string &datagram, const std::string &source) {
+  if (out.Turns.empty() || out.Turns.back().Work) out.Turns.emplace_back();
+  Turn &turn = out.Turns.back();
+  turn.Work = std::make_unique<SupplyExchanges>();
+  turn.Work->Datagram = datagram;
+  turn.Work->Source = source;
+  // /json alone: the supply's object, with no exchange to wait for.
+  if (!Settings.AskIdentity && !Settings.SendToAll) return;
+  SupplyExchanges *work = turn.Work.get();
+  turn.Running = true;
+  turn.Job = StartJob(out.Jobs, [work] { RunSupplyExchanges(*work); });
+}
+
+// Prints the turns at the front whose exchanges are done; with wait, every
+// turn, waiting for each in order.
+void PrintTurns(Output &out, bool wait) {
+  while (!out.Turns.empty()) {
+    Turn &turn = out.Turns.front();
+    if (turn.Running) {
+      if (wait) {
+        WaitForJob(out.Jobs, turn.Job);
+      } else if (!JobFinished(out.Jobs, turn.Job)) {
+        return;
+      }
     }
+    PrintLog(turn.Lines);
+    if (turn.Work) PrintSupplyExchanges(*turn.Work);
+    out.Turns.pop_front();
   }
-  WriteLine("IdnIf:[" + oneLine + "]");
 }
 
-// /s: the command to the supply; the reply is shown for a query.
-void SendCommand(const std::string &source) {
-  const std::string reply = TcpExchange(source, Settings.Command);
-  const std::size_t question = Settings.Command.find('?');
-  if (question != std::string::npos && question != 0) WriteLine("Recv: [" + reply + "]");
-}
-
-// /json: the supply's object, after its /a and /s exchanges, whose replies
-// it carries.
-void PrintSupplyJson(const std::string &datagram, const std::string &source) {
-  SupplyAnswer identity, reply;
-  const bool interfaces = datagram.size() > kLongestIdnReply;
-  if (Settings.AskIdentity) {
-    const TcpExchangeResult result =
-        TcpRequest(source, interfaces ? "*idn?;system:interface:type all?" : "*idn?", false);
-    identity = {true, result.ErrorCode != 0, result.Reply, result.ErrorCode, result.ErrorText};
-  }
-  if (Settings.SendToAll) {
-    const TcpExchangeResult result = TcpRequest(source, Settings.Command);
-    const std::size_t question = Settings.Command.find('?');
-    if (question != std::string::npos && question != 0) {
-      reply = {true, result.ErrorCode != 0, result.Reply, result.ErrorCode, result.ErrorText};
-    } else if (!result.Failed && result.ErrorCode != 0) {
-      reply = {false, true, {}, result.ErrorCode, result.ErrorText};  // the connect failed
-    }
-  }
-  WriteJsonLine(SupplyJson(datagram, source, identity, interfaces, reply));
-}
-
-void HandleReply(const std::string &datagram, const std::string &source, ListeningTime &time) {
+void HandleReply(const std::string &datagram, const std::string &source, ListeningTime &time, Output &out) {
   LimitDeviceCount(DeviceList);
   const std::string received = ReceivedFromLine(source, datagram.size());
+  LineLog &lines = Lines(out);
   if (IsDuplicateReply(DeviceList, datagram)) {
-    if (Settings.Verbose) WriteLine(received + " - Duplicated response");
-    PrintRawDatagram(datagram);
+    if (Settings.Verbose) LogLine(lines, received + " - Duplicated response");
+    LogRawDatagram(datagram, lines);
     return;
   }
   StoreDevice(DeviceList, datagram);
-  if (Settings.Verbose) WriteLine(received);
-  if (Settings.JsonOutput) {
-    PrintRawDatagram(datagram);
-    if (Settings.SendToAll) time.start = Now();
-    PrintSupplyJson(datagram, source);
-    return;
-  }
-  WriteLine(FormatDeviceReply(datagram));
-  PrintRawDatagram(datagram);
-  if (Settings.AskIdentity) AskIdentity(datagram, source);
-  if (Settings.SendToAll) {
-    time.start = Now();
-    SendCommand(source);
-  }
+  if (Settings.Verbose) LogLine(lines, received);
+  if (!Settings.JsonOutput) LogLine(lines, FormatDeviceReply(datagram));
+  LogRawDatagram(datagram, lines);
+  // /s: each new supply restarts the listening time.
+  if (Settings.SendToAll) time.start = Now();
+  if (Settings.JsonOutput || Settings.AskIdentity || Settings.SendToAll) StartExchanges(out, datagram, source);
 }
 
-void Listen(TUDPBlockSocket &listener, std::int64_t listenMs) {
+void Listen(TUDPBlockSocket &listener, std::int64_t listenMs, Output &out) {
   if (Settings.DiscoverAfterConfig) {
     SleepMs(kAfterConfigMs);
-    SendDiscoveryQuery(kQuery);
+    SendDiscoveryQuery(kQuery, out.Now);
     SleepMs(kAfterQueryMs);
   }
-  SendDiscoveryQuery(kQuery);
+  SendDiscoveryQuery(kQuery, out.Now);
   SleepMs(kAfterQueryMs);
 
   ListeningTime time{Now(), listenMs};
   int drained = 0;
   for (;;) {
+    PrintTurns(out, false);
     const bool over = time.Over();
     if (over && drained == kDrainLimit) break;
-    // Once the time is over only what is already queued is taken.
-    const std::string datagram = listener.ReceiveWaiting(over ? 0 : time.WaitMs(kReceiveWaitMs));
+    // Once the time is over only what is already queued is taken. While
+    // exchanges run, the loop looks in on them more often.
+    const int waitMs = out.Turns.empty() ? kReceiveWaitMs : kTurnPollMs;
+    const std::string datagram = listener.ReceiveWaiting(over ? 0 : time.WaitMs(waitMs));
     const int code = listener.ErrorCode();
-    if (code == 0) HandleReply(datagram, listener.PeerAddress(), time);
+    if (code == 0) HandleReply(datagram, listener.PeerAddress(), time, out);
     if (over) {
       // kErrorConnectionReset: an empty datagram was consumed, more may follow.
       if (code != 0 && code != kErrorConnectionReset) break;
@@ -166,7 +171,7 @@ void Listen(TUDPBlockSocket &listener, std::int64_t listenMs) {
     }
     if (code != 0) SleepMs(time.WaitMs(kEmptyPassPauseMs));
     if (time.ReQueryDue()) {
-      SendDiscoveryQuery(kReQuery);
+      SendDiscoveryQuery(kReQuery, Lines(out));
       time.reQueried = true;
     }
   }
@@ -176,19 +181,19 @@ void Listen(TUDPBlockSocket &listener, std::int64_t listenMs) {
 
 namespace {
 
-void SendDiscoveryQuery(std::string_view payload) {
+void SendDiscoveryQuery(std::string_view payload, LineLog &log) {
   std::string remaining = SourceAddressSelection();
   std::string entry;
   const bool bound = SendersBindToEntry();
   while (TakeSourceEntry(remaining, entry)) {
     {
       TUDPBlockSocket sender;
-      if (StartSender(sender, entry, bound)) {
+      if (StartSender(sender, entry, bound, log)) {
         sender.SendText(payload);
         sender.CloseEndpoint();
       }
     }
-    if (Settings.Verbose) WriteLine("Sender stopped");
+    if (Settings.Verbose) LogLine(log, "Sender stopped");
   }
 }
 
@@ -202,8 +207,10 @@ void DiscoverPowerSupplies(std::int64_t listenMs) {
     const std::string port = std::to_string(Settings.ServerPort);
     if (StartListener(listener, port)) {
       if (Settings.Verbose) WriteLine("Listener started at UDP port " + port);
-      Listen(listener, listenMs);
+      Output out;
+      Listen(listener, listenMs, out);
       listener.CloseEndpoint();
+      PrintTurns(out, true);
     }
   }
   if (Settings.JsonOutput) {

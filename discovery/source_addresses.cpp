@@ -2,6 +2,7 @@
 
 #include "core/dotted_address.h"
 #include "core/failure_report.h"
+#include "core/line_log.h"
 #include "core/settings.h"
 #include "discovery/local_addresses.h"
 #include "net/block_socket.h"
@@ -47,6 +48,11 @@ void PrepareSender(TUDPBlockSocket &socket, const std::string &entry, bool bindT
 }
 
 bool StartSender(TUDPBlockSocket &socket, const std::string &entry, bool bindToEntry) {
+  LineLog now;
+  return StartSender(socket, entry, bindToEntry, now);
+}
+
+bool StartSender(TUDPBlockSocket &socket, const std::string &entry, bool bindToEntry, LineLog &log) {
   PrepareSender(socket, entry, bindToEntry);
-  return SenderStarted(socket, entry);
+  return SenderStarted(socket, entry, log);
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 class TUDPBlockSocket;
+struct LineLog;
 
 // The source-address selection: dotted addresses each followed by ",".
 // With /bad its address alone; else, unless /b, LocalAddressList(); with /b
@@ -31,3 +32,5 @@ void PrepareSender(TUDPBlockSocket &socket, const std::string &entry, bool bindT
 // with error code: " + code + " : " + text and false (nothing may be sent);
 // else, with /v, "Sender started at: " + entry and true.
 bool StartSender(TUDPBlockSocket &socket, const std::string &entry, bool bindToEntry);
+// The same, its line going to log.
+bool StartSender(TUDPBlockSocket &socket, const std::string &entry, bool bindToEntry, LineLog &log);

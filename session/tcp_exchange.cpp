@@ -4,6 +4,7 @@
 
 #include "core/codecs.h"
 #include "core/failure_report.h"
+#include "core/line_log.h"
 #include "core/settings.h"
 #include "net/block_socket.h"
 #include "platform/platform.h"
@@ -21,14 +22,6 @@ constexpr int kPiecePauseMs = 5;           // pause after each further piece of 
 constexpr int kSettleAfterSendMs = 10;     // pause between send and first receive
 
 std::size_t g_replyCeiling = kReplyCeilingBytes;
-
-// Empties the slot when the exchange ends, however it ends.
-struct SlotRelease {
-  ~SlotRelease() {
-    SessionSocket.reset();
-    if (Settings.Verbose) WriteLine("TCP Stopped");
-  }
-};
 
 }  // namespace
 
@@ -55,6 +48,11 @@ bool EndsAtLineEnd(std::string &data, std::size_t from) {
 }
 
 CollectedReply CollectReply(TTCPBlockSocket &socket, int firstWaitMs, int piecePauseMs) {
+  LineLog now;
+  return CollectReply(socket, firstWaitMs, piecePauseMs, now);
+}
+
+CollectedReply CollectReply(TTCPBlockSocket &socket, int firstWaitMs, int piecePauseMs, LineLog &log) {
   CollectedReply collected;
   collected.Data = socket.ReceiveWaiting(firstWaitMs);
   collected.FirstError = socket.ErrorCode();
@@ -75,7 +73,7 @@ CollectedReply CollectReply(TTCPBlockSocket &socket, int firstWaitMs, int pieceP
   }
   collected.Data.resize(ceiling);
   collected.Cut = true;
-  if (Settings.Verbose) WriteLine("Reply cut at " + std::to_string(ceiling) + " bytes");
+  if (Settings.Verbose) LogLine(log, "Reply cut at " + std::to_string(ceiling) + " bytes");
   return collected;
 }
 
@@ -92,10 +90,15 @@ std::string TcpForLine(std::string_view address, std::string_view command, bool 
 }
 
 void PrintResolvedHostName(TTCPBlockSocket &socket, std::string_view address) {
+  LineLog now;
+  LogResolvedHostName(socket, address, now);
+}
+
+void LogResolvedHostName(TTCPBlockSocket &socket, std::string_view address, LineLog &log) {
   std::string head = "Resolving name from: ";
   head.append(address);
-  WriteText(head);
-  WriteLine(", hostname: " + socket.ResolveAddressName(std::string(address)));
+  LogText(log, head);
+  LogLine(log, ", hostname: " + socket.ResolveAddressName(std::string(address)));
 }
 
 bool ConnectSessionSocket(std::string_view address, std::string_view failureHead, bool report) {
@@ -115,20 +118,25 @@ std::string RecvErrorLine(int code, std::string_view description) {
   return "Recv error: " + std::to_string(code) + " " + std::string(description);
 }
 
-TcpExchangeResult TcpRequest(std::string_view address, std::string_view command, bool binary) {
+namespace {
+
+// The steps of one exchange on a fresh socket: connect, send, collect, close.
+TcpExchangeResult ExchangeOn(TTCPBlockSocket &socket, std::string_view address, std::string_view command,
+                             bool binary, LineLog &log) {
   TcpExchangeResult result;
-  // Under /json the exchange's own object carries a failed connect.
-  const bool connected = ConnectSessionSocket(address, "!TCP connect failed with error code ", !Settings.JsonOutput);
-  SlotRelease release;
-  TTCPBlockSocket &socket = *SessionSocket;
-  if (!connected) {
+  socket.PrepareHandle();
+  socket.ConnectTo(std::string(address), std::to_string(Settings.TcpPort));
+  if (socket.ErrorCode() != 0) {
+    // Under /json the exchange's own object carries a failed connect.
+    if (!Settings.JsonOutput)
+      LogFailure(log, FailureLine("!TCP connect failed with error code ", socket), socket.ErrorCode());
     result.ErrorCode = socket.ErrorCode();
     result.ErrorText = socket.GetErrorDescEx();
     return result;
   }
 
-  if (Settings.Verbose) WriteLine(TcpForLine(address, command, binary));
-  if (Settings.ResolveHostName) PrintResolvedHostName(socket, address);
+  if (Settings.Verbose) LogLine(log, TcpForLine(address, command, binary));
+  if (Settings.ResolveHostName) LogResolvedHostName(socket, address, log);
 
   if (binary) {
     socket.SendText(command);
@@ -142,7 +150,7 @@ TcpExchangeResult TcpRequest(std::string_view address, std::string_view command,
   SleepMs(kSettleAfterSendMs);
 
   CollectedReply collected =
-      CollectReply(socket, FirstWaitMs(binary, Settings.ResponseTimeoutMs, command), kPiecePauseMs);
+      CollectReply(socket, FirstWaitMs(binary, Settings.ResponseTimeoutMs, command), kPiecePauseMs, log);
   result.ErrorCode = collected.FirstError;
   result.ErrorText = collected.FirstErrorText;
   if (collected.FirstError == kErrorTimedOut) {
@@ -150,9 +158,7 @@ TcpExchangeResult TcpRequest(std::string_view address, std::string_view command,
     if (Settings.Verbose) result.Reply = "Response Timeout!";
   } else if (collected.FirstError != 0) {
     result.Failed = true;
-    if (Settings.Verbose) {
-      WriteLine(RecvErrorLine(collected.FirstError, collected.FirstErrorText));
-    }
+    if (Settings.Verbose) LogLine(log, RecvErrorLine(collected.FirstError, collected.FirstErrorText));
     result.Reply = "TCP Command Error! " + std::to_string(collected.FirstError);
   } else {
     // Text replies are cleaned where they lie: a large one is held once.
@@ -164,14 +170,24 @@ TcpExchangeResult TcpRequest(std::string_view address, std::string_view command,
   return result;
 }
 
+}  // namespace
+
+TcpExchangeResult TcpRequest(std::string_view address, std::string_view command, bool binary, LineLog &log) {
+  if (Settings.Verbose) LogLine(log, "TCP Create");
+  TcpExchangeResult result;
+  {
+    TTCPBlockSocket socket;
+    result = ExchangeOn(socket, address, command, binary, log);
+  }
+  if (Settings.Verbose) LogLine(log, "TCP Stopped");
+  return result;
+}
+
+TcpExchangeResult TcpRequest(std::string_view address, std::string_view command, bool binary) {
+  LineLog now;
+  return TcpRequest(address, command, binary, now);
+}
+
 TcpExchangeResult TcpRequest(std::string_view address, std::string_view command) {
   return TcpRequest(address, command, Settings.HexMode);
-}
-
-std::string TcpExchange(std::string_view address, std::string_view command) {
-  return TcpRequest(address, command).Reply;
-}
-
-std::string TcpTextExchange(std::string_view address, std::string_view command) {
-  return TcpRequest(address, command, false).Reply;
 }

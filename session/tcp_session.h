@@ -8,8 +8,9 @@
 #include <vector>
 
 class TTCPBlockSocket;
+struct LineLog;
 
-// The program-wide session socket slot, shared with the command-file session.
+// The program-wide session socket slot of the command-file session.
 extern std::unique_ptr<TTCPBlockSocket> SessionSocket;
 
 // ---- One exchange (tcp_exchange.cpp) ----
@@ -39,17 +40,15 @@ std::string RecvErrorLine(int code, std::string_view description);
 
 // Connects to address (dotted text) on Settings.TcpPort, sends command (raw
 // when binary, else with the line terminator), collects the reply and
-// closes. The slot holds the socket only for the length of the call.
+// closes, on a socket of its own for the length of the call. Its lines
+// (with /v "TCP Create", "TCP for: ...", "TCP Stopped"; failure lines) go
+// to log. Reads Settings only, so that exchanges with several instruments
+// may run at once on worker threads, each with a log that keeps its lines.
+TcpExchangeResult TcpRequest(std::string_view address, std::string_view command, bool binary, LineLog &log);
+// The same, its lines printed at once.
 TcpExchangeResult TcpRequest(std::string_view address, std::string_view command, bool binary);
 // The same in the mode of the command (binary for /hex, /mod, /hfl).
 TcpExchangeResult TcpRequest(std::string_view address, std::string_view command);
-
-// The same, returning only the reply text (PSU discovery's /s).
-std::string TcpExchange(std::string_view address, std::string_view command);
-
-// Always text with the line terminator, whatever the mode of the command
-// (PSU discovery's identity query under /a).
-std::string TcpTextExchange(std::string_view address, std::string_view command);
 
 // How long the first receive waits: binary mode 100 ms while the response
 // time-out is still the unchanged 2001, else the time-out; text mode the
@@ -79,6 +78,8 @@ struct CollectedReply {
   bool Cut = false;
 };
 CollectedReply CollectReply(TTCPBlockSocket &socket, int firstWaitMs, int piecePauseMs);
+// The same, its line going to log.
+CollectedReply CollectReply(TTCPBlockSocket &socket, int firstWaitMs, int piecePauseMs, LineLog &log);
 
 // The verbose line of a command about to go out: "TCP for: " + address +
 // " " + the command, as a hex list when binary.
@@ -86,6 +87,7 @@ std::string TcpForLine(std::string_view address, std::string_view command, bool 
 
 // The /o line: "Resolving name from: " + address + ", hostname: " + name.
 void PrintResolvedHostName(TTCPBlockSocket &socket, std::string_view address);
+void LogResolvedHostName(TTCPBlockSocket &socket, std::string_view address, LineLog &log);
 
 // ---- The command-line run (tcp_commands.cpp) ----
 

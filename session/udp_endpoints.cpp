@@ -1,6 +1,7 @@
 #include "session/udp_endpoints.h"
 
 #include "core/failure_report.h"
+#include "core/line_log.h"
 #include "core/settings.h"
 #include "net/block_socket.h"
 #include "platform/platform.h"
@@ -13,11 +14,16 @@ bool StartListener(TUDPBlockSocket &listener, const std::string &port) {
 }
 
 bool SenderStarted(const TUDPBlockSocket &sender, std::string_view address) {
+  LineLog now;
+  return SenderStarted(sender, address, now);
+}
+
+bool SenderStarted(const TUDPBlockSocket &sender, std::string_view address, LineLog &log) {
   if (sender.ErrorCode() != 0) {
-    ReportFailure(FailureLine("!Sender failed with error code: ", sender), sender.ErrorCode());
+    LogFailure(log, FailureLine("!Sender failed with error code: ", sender), sender.ErrorCode());
     return false;
   }
-  if (Settings.Verbose) WriteLine("Sender started at: " + std::string(address));
+  if (Settings.Verbose) LogLine(log, "Sender started at: " + std::string(address));
   return true;
 }
 

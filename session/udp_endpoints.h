@@ -8,6 +8,7 @@
 #include <string_view>
 
 class TUDPBlockSocket;
+struct LineLog;
 
 // Binds listener to every local address on port. On failure reports
 // "!Bind failed with error code: " + code + " : " + text (ReportFailure) and
@@ -18,6 +19,8 @@ bool StartListener(TUDPBlockSocket &listener, const std::string &port);
 // failed with error code: " + code + " : " + text (ReportFailure) and false (nothing may be
 // sent); else, with /v, "Sender started at: " + address and true.
 bool SenderStarted(const TUDPBlockSocket &sender, std::string_view address);
+// The same, its line going to log.
+bool SenderStarted(const TUDPBlockSocket &sender, std::string_view address, LineLog &log);
 
 // "Received from: " + source + "  Length: " + length.
 std::string ReceivedFromLine(std::string_view source, std::size_t length);

@@ -103,5 +103,22 @@ class LxiSearch(unittest.TestCase):
                                         {"type": "end", "exit": 0, "instruments": 5, "errors": 0}])
 
 
+class DeadAmongPrompt(unittest.TestCase):
+    def test_identities_are_asked_at_once_and_the_blocks_keep_address_order(self):
+        # The dead one comes first: the prompt ones, each call answered 50 ms late, wait behind it.
+        with FakeLxi([Instrument("127.0.0.40", vxi11_port=1024, dead=True),
+                      Instrument("127.0.0.41", idn=b"Maker,A,41,1.0", vxi11_port=1024, call_delay=0.05),
+                      Instrument("127.0.0.42", idn=b"Maker,B,42,1.0", vxi11_port=1024, call_delay=0.05)]):
+            verbose = run(["/lxi", "/v"])
+        found = b"Found by:      VXI-11 core port 1024"
+        self.assertEqual([line for line in verbose.lines() if not line.startswith((b"Received from: ", b"Sender"))][2:], [
+            b"Identity over VXI-11 to 127.0.0.40 failed with error code: 10060 : Connection timed out",
+            b"", b"LXI Instrument: 127.0.0.40", found, b"IDN:  []",
+            b"", b"LXI Instrument: 127.0.0.41", found, b"IDN:  [Maker,A,41,1.0]",
+            b"", b"LXI Instrument: 127.0.0.42", found, b"IDN:  [Maker,B,42,1.0]"])
+        # The dead one's identity is given its whole time (how soon it ends is for bench/lxi_bench.sh).
+        self.assertGreaterEqual(verbose.seconds, LISTEN + 0.9)
+
+
 if __name__ == "__main__":
     unittest.main()

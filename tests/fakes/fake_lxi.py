@@ -1,11 +1,13 @@
 """Simulated LAN instruments (standard library only, independent of the program's code), each on its own address.
 A few ms after a query each answers GETPORT (UDP 111) and legacy unicast mDNS (224.0.0.251:5353 on `interface`: PTR,
 SRV, TXT and A per service asked for, names compressed); VXI-11 core and raw SCPI servers answer "*IDN?"; a dead
-instrument's TCP ports hang (accept queue full). Each `junk` callable maps a query to what 127.0.9.9 sends back (None:
-nothing). Keeps the `queries` and `tcp_bytes` per address. The VXI-11 core channel takes any number of commands per
-link: a message (device_write parts up to END) holding "?" queues `replies[message]` (default the identity for
-"*IDN?"), `delay` s later; device_read hands it out in pieces of its request size, END with the last. `link_error`
-refuses create_link with that error. `links` keeps (address, device, link id) per create_link, `destroyed` the ids. `--demo`: the demo's instruments (the multimeter also over HiSLIP), in a namespace only."""
+instrument's TCP ports hang (accept queue full); `call_delay` seconds pass before each TCP answer. Each `junk` callable
+maps a query to what 127.0.9.9 sends back (None: nothing). Keeps the `queries` and `tcp_bytes` per address. The VXI-11
+core channel takes any number of commands per link: a message (device_write parts up to END) holding "?" queues
+`replies[message]` (default the identity for "*IDN?"), `delay` s later; device_read hands it out in pieces of its
+request size, END with the last. `link_error` refuses create_link with that error. `links` keeps (address, device,
+link id) per create_link, `destroyed` the ids. `--demo`: the demo's instruments (the multimeter also over HiSLIP), in a
+namespace only."""
 import collections
 import contextlib
 import selectors
@@ -20,11 +22,11 @@ JUNK_ADDRESS = "127.0.9.9"
 
 class Instrument:
     def __init__(self, address, idn=b"", vxi11_port=None, services=(), scpi_port=None, name=None, txt=(), dead=False,
-                 replies=None, delay=0.0, link_error=0):
+                 replies=None, delay=0.0, link_error=0, call_delay=0.0):
         self.address, self.idn, self.vxi11_port, self.services = address, idn, vxi11_port, dict(services)
         self.scpi_port, self.name, self.txt, self.dead = scpi_port, name or "Instrument " + address, txt, dead
         self.replies = {k.upper(): v for k, v in (replies or {b"*IDN?": idn + b"\n"}).items()}
-        self.delay, self.link_error = delay, link_error
+        self.delay, self.link_error, self.call_delay = delay, link_error, call_delay
 
 
 def label(text):
@@ -168,6 +170,7 @@ class FakeLxi:
         reader, state = conn.makefile("rb"), {"pending": b"", "message": b""}
         with conn, reader, contextlib.suppress(OSError):
             while message := reader.readline() if kind == "scpi" else reader.read(4):
+                time.sleep(instrument.call_delay)
                 if kind == "scpi" and message.strip().upper() == b"*IDN?":
                     conn.sendall(instrument.idn + b"\n")
                 elif kind == "vxi11":
