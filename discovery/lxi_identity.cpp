@@ -5,7 +5,6 @@
 #include <string_view>
 
 #include "core/dotted_address.h"
-#include "core/settings.h"
 #include "wire/rpc_record.h"
 #include "wire/vxi11_wire.h"
 #include "net/block_socket.h"
@@ -29,10 +28,9 @@ int LeftMs(std::uint64_t deadline) {
   return now >= deadline ? 0 : static_cast<int>(std::min<std::uint64_t>(deadline - now, 1 << 30));
 }
 
-void ReportIdentityFailure(std::string_view way, std::uint32_t ip, const TTCPBlockSocket &socket) {
-  if (!Settings.Verbose) return;
-  const std::string head = std::string(way) + " to " + FormatDottedAddress(ip) + " failed";
-  WriteLine(socket.ErrorCode() != 0 ? FailureLine(head + " with error code: ", socket) : head);
+void NoteIdentityFailure(LxiWay way, std::uint32_t ip, const TTCPBlockSocket &socket, LxiFindings &findings) {
+  const std::string head = "Identity over " + std::string(LxiWayText(way)) + " to " + FormatDottedAddress(ip) + " failed";
+  findings.Notes.push_back(socket.ErrorCode() != 0 ? FailureLine(head + " with error code: ", socket) : head);
 }
 
 bool Connect(TTCPBlockSocket &socket, std::uint32_t ip, int port, std::uint64_t deadline) {
@@ -81,7 +79,8 @@ std::string WithoutLineEnd(std::string text) {
   return text;
 }
 
-std::string Vxi11Identity(std::uint32_t ip, int port, std::uint32_t xid, std::uint64_t deadline) {
+// The reply over the VXI-11 core channel; false when it gave none.
+bool Vxi11Identity(std::uint32_t ip, int port, std::uint32_t xid, std::uint64_t deadline, LxiFindings &findings) {
   TTCPBlockSocket socket;
   std::string buffer, reply, identity;
   std::uint32_t error = 1, link = 0, written = 0, reason = 0;
@@ -107,12 +106,16 @@ std::string Vxi11Identity(std::uint32_t ip, int port, std::uint32_t xid, std::ui
     if (Exchange(socket, BuildDestroyLink(destroyXid, link), buffer, reply, deadline))
       ReadDestroyLinkReply(reply, destroyXid, error);
   }
-  if (!done) ReportIdentityFailure("Identity over VXI-11", ip, socket);
+  if (!done) NoteIdentityFailure(LxiWay::Vxi11, ip, socket, findings);
   socket.CloseEndpoint();
-  return done || !identity.empty() ? WithoutLineEnd(identity) : std::string();
+  // A reply cut short by the deadline has still said something.
+  if (!done && identity.empty()) return false;
+  findings.Idn = WithoutLineEnd(identity);
+  return true;
 }
 
-std::string RawScpiIdentity(std::uint32_t ip, int port, std::uint64_t deadline) {
+// The reply line of "*IDN?" over the raw SCPI port; false when it gave none.
+bool RawScpiIdentity(std::uint32_t ip, int port, std::uint64_t deadline, LxiFindings &findings) {
   TTCPBlockSocket socket;
   std::string buffer;
   std::size_t end = std::string::npos;
@@ -123,18 +126,29 @@ std::string RawScpiIdentity(std::uint32_t ip, int port, std::uint64_t deadline) 
   }
   // A peer that closes without a line end has still said something.
   if (end != std::string::npos) buffer.resize(end + 1);
-  if (buffer.empty()) ReportIdentityFailure("Identity over raw SCPI", ip, socket);
+  if (buffer.empty()) NoteIdentityFailure(LxiWay::RawScpi, ip, socket, findings);
   socket.CloseEndpoint();
-  return WithoutLineEnd(buffer.substr(0, kMaxLineBytes));
+  if (buffer.empty()) return false;
+  findings.Idn = WithoutLineEnd(buffer.substr(0, kMaxLineBytes));
+  return true;
+}
+
+bool Answered(LxiFindings &findings, LxiWay way, bool answered) {
+  findings.Tried.push_back(way);
+  if (answered) {
+    findings.Answered = true;
+    findings.AnsweredBy = way;
+  }
+  return answered;
 }
 
 }  // namespace
 
-std::string AskLxiIdentity(const LxiInstrument &instrument, std::uint32_t xid, std::uint64_t deadlineMs) {
-  std::string identity;
-  if (instrument.Vxi11Port != 0) identity = Vxi11Identity(instrument.Ip, instrument.Vxi11Port, xid, deadlineMs);
+void AskLxiIdentity(const LxiInstrument &instrument, std::uint32_t xid, std::uint64_t deadlineMs,
+                    LxiFindings &findings) {
+  if (instrument.Vxi11Port != 0 &&
+      Answered(findings, LxiWay::Vxi11, Vxi11Identity(instrument.Ip, instrument.Vxi11Port, xid, deadlineMs, findings)))
+    return;
   const int rawPort = AnnouncedPort(instrument, std::string(kRawScpiService));
-  if (identity.empty() && rawPort != 0) identity = RawScpiIdentity(instrument.Ip, rawPort, deadlineMs);
-  if (identity.empty()) identity = TxtIdentity(instrument);
-  return identity;
+  if (rawPort != 0) Answered(findings, LxiWay::RawScpi, RawScpiIdentity(instrument.Ip, rawPort, deadlineMs, findings));
 }
