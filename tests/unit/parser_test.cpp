@@ -53,9 +53,9 @@ TEST(CommandLine, HelpForHelpSwitchesAndQuestionMarkInFirstTwoCharacters) {
   }
 }
 
-TEST(CommandLine, HelpTextHas65LinesNamingTheBuild) {
+TEST(CommandLine, HelpTextHas68LinesNamingTheBuild) {
   const std::vector<std::string> lines = HelpLines();
-  ASSERT_EQ(lines.size(), 65u);
+  ASSERT_EQ(lines.size(), 68u);
   EXPECT_EQ(lines[0], std::string("Command line configurator for Rurev Izurovozeva PSU's by www.psulan.example v1.2.36 ") +
                           TargetSystemName() + " " + TargetProcessorName());
   EXPECT_EQ(lines[23], " /cmd    - send command to PSU, use: /IP 10.0.0.1 /cmd \"sour:curr 3;outp 1\", for \" use ''");
@@ -63,6 +63,7 @@ TEST(CommandLine, HelpTextHas65LinesNamingTheBuild) {
   EXPECT_EQ(lines[62], " /v /vv /dbg");
   EXPECT_EQ(lines[63], " /json   - print results as JSON objects, one a line; all other lines go to standard error");
   EXPECT_EQ(lines[64], " /lxi    - find LXI instruments (VXI-11 portmapper and mDNS) on all local networks, with their IDN");
+  EXPECT_EQ(lines[67], " /eol    - a TCP reply ends at its first line terminator instead of after 50 ms of silence");
 }
 
 TEST(CommandLine, RejectedArgumentsNameTheArgumentAndExitWith2) {
