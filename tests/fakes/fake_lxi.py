@@ -234,7 +234,8 @@ class FakeLxi:
 DEMO = [
     Instrument("192.168.1.30", idn=b"Keysight Technologies,DSOX1204G,CN60000030,2.12", vxi11_port=1024,
                services={"_lxi._tcp": 80, "_vxi-11._tcp": 111, "_scpi-raw._tcp": 5025}, scpi_port=5025,
-               name="Keysight DSOX1204G - CN60000030", txt=["Manufacturer=Keysight Technologies", "Model=DSOX1204G"]),
+               name="Keysight DSOX1204G - CN60000030", txt=["Manufacturer=Keysight Technologies", "Model=DSOX1204G"],
+               http=(80, "document")),
     Instrument("192.168.1.31", idn=b"Siglent Technologies,SDM3045X,SDM30000031,1.01.01.25",
                services={"_scpi-raw._tcp": 5025}, scpi_port=5025, name="SDM3045X"),
 ]

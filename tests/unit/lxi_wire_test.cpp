@@ -157,31 +157,6 @@ TEST(DnsReply, FollowUpsResolveAnInstanceAnnouncedByPointerAlone) {
             std::make_pair(0xC0A8011Eu, std::vector<LxiService>{{"_lxi._tcp", 8080}}));
 }
 
-TEST(LxiBlock, IdentityLinesSayWhereTheIdentityCameFrom) {
-  const LxiNetworkInterface full{"scope.lab", "00:0a:35:00:00:01", "192.168.1.30", "255.255.255.0", "192.168.1.1",
-                                 true, false};
-  const LxiNetworkInterface sparse{std::nullopt, "00-0A-35-00-00-02", "10.0.0.5", std::nullopt, "", std::nullopt,
-                                   std::nullopt};
-  const struct { LxiFindings findings; std::vector<std::string> txt; std::vector<std::string> lines; } cases[] = {
-      {{.Tried = {LxiWay::Vxi11}, .Answered = true, .Idn = "A\tB"}, {"Model=X"}, {"IDN:  [A B]"}},
-      {{.Tried = {LxiWay::Vxi11, LxiWay::RawScpi}}, {"Model=X"}, {"Announced: [,X,,]", "No answer over: VXI-11, raw SCPI"}},
-      {{.Tried = {LxiWay::Hislip}}, {}, {"No answer over: HiSLIP"}},
-      {{}, {"Other=1"}, {}},
-      {{.Answered = true, .AnsweredBy = LxiWay::RawScpi, .Interfaces = {full, sparse}}, {}, {"IDN:  []",
-        "Host name:     scope.lab", "MAC Address:   00:0a:35:00:00:01", "IP Address:    192.168.1.30 - DHCP",
-        "Subnet mask:   255.255.255.0", "Gateway:       192.168.1.1",
-        "MAC Address:   00-0A-35-00-00-02", "IP Address:    10.0.0.5", "Gateway:       "}},
-  };
-  for (const auto &c : cases) {
-    const LxiInstrument instrument{.Ip = 0x0A000001, .Vxi11Port = 1025, .Services = {{"_lxi._tcp", 80},
-                                   {"_hislip._tcp", 0}}, .Name = "", .Txt = c.txt, .Findings = c.findings};
-    std::vector<std::string> expected{"", "LXI Instrument: 10.0.0.1",
-                                      "Found by:      VXI-11 core port 1025, mDNS _lxi._tcp port 80, _hislip._tcp"};
-    expected.insert(expected.end(), c.lines.begin(), c.lines.end());
-    EXPECT_EQ(FormatLxiInstrument(instrument), expected);
-  }
-}
-
 TEST(DnsReply, DamagedAnswersAreRejected) {
   const std::string good = Hex(kAnswer);
   std::vector<DnsRecord> records;
