@@ -120,6 +120,7 @@ std::string ConfigJson(std::string_view source, std::string_view payload, int co
 }
 
 std::string LxiJson(const LxiInstrument &instrument) {
+  const LxiFindings &findings = instrument.Findings;
   JsonObject object = NewJsonObject("lxi");
   object["ip"] = FormatDottedAddress(instrument.Ip);
   object["vxi11_port"] = instrument.Vxi11Port != 0 ? JsonObject(instrument.Vxi11Port) : JsonObject();
@@ -127,11 +128,31 @@ std::string LxiJson(const LxiInstrument &instrument) {
   for (const LxiService &service : instrument.Services) {
     JsonObject entry;
     entry["type"] = JsonBytes(service.Type);
-    entry["port"] = service.Port;
+    entry["port"] = service.Port != 0 ? JsonObject(service.Port) : JsonObject();
     services.push_back(std::move(entry));
   }
   object["services"] = std::move(services);
   object["name"] = instrument.Name.empty() ? JsonObject() : JsonBytes(instrument.Name);
-  object["idn"] = instrument.Idn.empty() ? JsonObject() : JsonBytes(instrument.Idn);
+  object["idn"] = findings.Answered ? JsonBytes(findings.Idn) : JsonObject();
+  object["idnBy"] = findings.Answered ? JsonObject(LxiWayJson(findings.AnsweredBy)) : JsonObject();
+  const std::string announced = TxtIdentity(instrument);
+  object["announced"] = announced.empty() ? JsonObject() : JsonBytes(announced);
+  JsonObject tried = JsonObject::array();
+  for (const LxiWay way : findings.Tried) tried.push_back(LxiWayJson(way));
+  object["tried"] = std::move(tried);
+  JsonObject interfaces = JsonObject::array();
+  for (const LxiNetworkInterface &interface : findings.Interfaces) {
+    const auto field = [](const std::optional<std::string> &value) { return value ? JsonBytes(*value) : JsonObject(); };
+    const std::string mode = AddressMode(interface);
+    JsonObject entry;
+    entry["hostname"] = field(interface.Hostname);
+    entry["mac"] = field(interface.Mac);
+    entry["ip"] = field(interface.Ip);
+    entry["dhcp"] = mode.empty() ? JsonObject() : JsonObject(mode);
+    entry["mask"] = field(interface.Mask);
+    entry["gateway"] = field(interface.Gateway);
+    interfaces.push_back(std::move(entry));
+  }
+  object["interfaces"] = std::move(interfaces);
   return JsonLine(object);
 }

@@ -31,9 +31,15 @@ std::string TeracomJson(std::string_view reply, std::string_view from);
 // {"type":"config","step","mac","source","hex"} of one configuration
 // datagram, the address step also with "ip", "mask" and "gateway"; with
 // "error" {"code","text"} when its sender could not be set up (code not 0).
-// {"type":"lxi","ip","vxi11_port","services":[{"type","port"}...],"name","idn"}
-// of one LAN instrument; vxi11_port null when the portmapper did not
-// answer, name and idn null when there is none.
+// {"type":"lxi","ip","vxi11_port","services":[{"type","port"}...],"name",
+// "idn","idnBy","announced","tried":[...],"interfaces":[{"hostname","mac",
+// "ip","dhcp","mask","gateway"}...]} of one LAN instrument: vxi11_port null
+// when the portmapper did not answer, a service's port null when its SRV
+// record never came, name null when there is none; idn the identity the
+// instrument gave and idnBy the way ("vxi11", "hislip", "scpi-raw"), both
+// null without one; announced the identity of its TXT keys or null; tried
+// the ways asked; interfaces those of its identification document, a
+// field it leaves out null.
 std::string LxiJson(const LxiInstrument &instrument);
 
 std::string ConfigJson(std::string_view source, std::string_view payload, int code, std::string_view errorText);

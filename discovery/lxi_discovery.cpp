@@ -1,7 +1,9 @@
 // The instrument search runs in three steps: the queries leave from every
 // source entry, each from a socket of its own that then collects the
-// replies for the listening time; the replies are merged into one entry
-// per address; each entry is asked for its identity and printed.
+// replies for the listening time, and sends the follow-up questions for
+// announced instances whose answer lacked records; the replies are merged
+// into one entry per address; each entry is asked for its identity and its
+// identification document, and printed.
 //
 // Both queries share the socket of their entry, so both kinds of reply
 // come back to it: a reply that reads as a GETPORT answer to this run's
@@ -18,12 +20,12 @@
 #include "core/dotted_address.h"
 #include "core/failure_report.h"
 #include "core/json_output.h"
-#include "core/line_log.h"
 #include "core/settings.h"
 #include "discovery/discovery_json.h"
 #include "wire/dns_reply.h"
-#include "discovery/lxi_identity.h"
+#include "discovery/lxi_ask.h"
 #include "discovery/lxi_instrument.h"
+#include "discovery/lxi_resolution.h"
 #include "wire/mdns_query.h"
 #include "wire/portmap_wire.h"
 #include "discovery/source_addresses.h"
@@ -41,7 +43,8 @@ constexpr int kReadsPerPass = 4096;
 // The receive queue of each socket holds a burst of this many replies.
 constexpr int kBurstReplies = 250;
 constexpr int kReplyBytes = 1500;
-// What the identity of one instrument may cost at the most.
+// What the identity and identification document of one instrument may
+// cost at the most.
 constexpr std::uint64_t kIdentityBudgetMs = 900;
 // The RPC calls of one instrument's identity are numbered from its own
 // first xid on.
@@ -87,14 +90,21 @@ bool StartQueries(TUDPBlockSocket &socket, const std::string &entry, bool bindTo
   return true;
 }
 
-void HandleReply(const std::string &datagram, const std::string &source, RunIds ids, LxiInstrumentList &list) {
+// What the replies of a run told.
+struct Heard {
+  LxiInstrumentList Portmapped;
+  MdnsAnswers Announced;
+};
+
+void HandleReply(const std::string &datagram, const std::string &source, std::size_t socket, RunIds ids,
+                 Heard &heard) {
   const std::string received = ReceivedFromLine(source, datagram.size());
   int port = 0;
   std::vector<DnsRecord> records;
   if (ReadGetPortReply(datagram, ids.xid, port)) {
-    AddPortmapperAnswer(list, ParseDottedAddress(source), port);
+    AddPortmapperAnswer(heard.Portmapped, ParseDottedAddress(source), port);
   } else if (ReadDnsReply(datagram, ids.dnsId, records)) {
-    AddAnnouncedServices(list, records, ParseDottedAddress(source));
+    NoteMdnsReply(heard.Announced, records, ParseDottedAddress(source), socket);
   } else {
     if (Settings.Verbose) WriteLine(received + " - Dropped: not an answer to the queries");
     return;
@@ -103,29 +113,36 @@ void HandleReply(const std::string &datagram, const std::string &source, RunIds 
 }
 
 // Reads what each socket holds; true when anything arrived.
-bool ReadPass(Senders &senders, RunIds ids, LxiInstrumentList &list) {
+bool ReadPass(Senders &senders, RunIds ids, Heard &heard) {
   bool any = false;
-  for (const auto &socket : senders) {
+  for (std::size_t index = 0; index < senders.size(); ++index) {
+    TUDPBlockSocket *socket = senders[index].get();
     for (int reads = 0; reads < kReadsPerPass; ++reads) {
       const std::string datagram = socket->ReceiveWaiting(0);
       const int code = socket->ErrorCode();
       // kErrorConnectionReset: an empty datagram or an error report was taken.
       if (code == kErrorConnectionReset) continue;
       if (code != 0) break;
-      HandleReply(datagram, socket->PeerAddress(), ids, list);
+      HandleReply(datagram, socket->PeerAddress(), index, ids, heard);
       any = true;
     }
   }
   return any;
 }
 
-void Listen(Senders &senders, std::int64_t listenMs, RunIds ids, LxiInstrumentList &list) {
+void SendFollowUps(Senders &senders, RunIds ids, MdnsAnswers &answers) {
+  for (const MdnsFollowUp &query : DueFollowUps(answers, TickCountMs()))
+    SendQuery(*senders[query.Socket], kMdnsGroup, kMdnsPort, BuildQuestionQuery(ids.dnsId, query.Questions));
+}
+
+void Listen(Senders &senders, std::int64_t listenMs, RunIds ids, Heard &heard) {
   const std::int64_t end = static_cast<std::int64_t>(TickCountMs()) + listenMs;
   for (;;) {
     const bool over = static_cast<std::int64_t>(TickCountMs()) >= end;
-    const bool any = ReadPass(senders, ids, list);
+    const bool any = ReadPass(senders, ids, heard);
     // Once the time is over, what was queued has been taken.
     if (over) return;
+    SendFollowUps(senders, ids, heard.Announced);
     if (!any) SleepMs(std::min<std::int64_t>(kEmptyPassPauseMs, end - static_cast<std::int64_t>(TickCountMs())));
   }
 }
@@ -146,31 +163,31 @@ void DiscoverLxiInstruments(std::int64_t listenMs) {
       WriteLine("Sender stopped");
     }
   }
-  LxiInstrumentList list;
-  Listen(senders, listenMs, ids, list);
+  Heard heard;
+  Listen(senders, listenMs, ids, heard);
   for (const auto &socket : senders) {
     socket->CloseEndpoint();
     if (Settings.Verbose) WriteLine("Sender stopped");
   }
   senders.clear();
+  LxiInstrumentList list = std::move(heard.Portmapped);
+  AddAnnouncedServices(list, heard.Announced);
   // Every instrument is asked at once, each on a worker with its own
   // budget from the moment its turn starts; the blocks follow in address
   // order, each as soon as the ones before it are printed.
-  std::vector<LxiIdentityAnswer> answers(list.size());
   WorkerJobs jobs;
   for (std::size_t n = 0; n < list.size(); ++n) {
     const std::uint32_t xid = ids.xid + 1 + static_cast<std::uint32_t>(n) * kXidsPerInstrument;
-    const LxiInstrument *instrument = &list[n];
-    LxiIdentityAnswer *answer = &answers[n];
-    StartJob(jobs, [instrument, answer, xid] {
-      *answer = AskLxiIdentity(*instrument, xid, TickCountMs() + kIdentityBudgetMs);
+    LxiInstrument *instrument = &list[n];
+    StartJob(jobs, [instrument, xid] {
+      instrument->Findings = AskLxiInstrument(*instrument, xid, TickCountMs() + kIdentityBudgetMs);
     });
   }
   for (std::size_t n = 0; n < list.size(); ++n) {
     WaitForJob(jobs, n);
-    LxiInstrument &instrument = list[n];
-    PrintLog(answers[n].Lines);
-    instrument.Idn = std::move(answers[n].Idn);
+    const LxiInstrument &instrument = list[n];
+    if (Settings.Verbose)
+      for (const std::string &note : instrument.Findings.Notes) WriteLine(note);
     if (Settings.JsonOutput) {
       WriteJsonLine(LxiJson(instrument));
     } else {

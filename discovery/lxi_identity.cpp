@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <cstddef>
 #include <memory>
+#include <string>
 #include <string_view>
+#include <utility>
 
 #include "core/dotted_address.h"
-#include "core/settings.h"
 #include "net/block_socket.h"
 #include "platform/platform.h"
 #include "session/instrument_link.h"
@@ -27,10 +28,11 @@ int LeftMs(std::uint64_t deadline) {
   return now >= deadline ? 0 : static_cast<int>(std::min<std::uint64_t>(deadline - now, 1 << 30));
 }
 
-void ReportIdentityFailure(std::string_view way, std::uint32_t ip, const TTCPBlockSocket &socket, LineLog &log) {
-  if (!Settings.Verbose) return;
-  const std::string head = std::string(way) + " to " + FormatDottedAddress(ip) + " failed";
-  LogLine(log, socket.ErrorCode() != 0 ? FailureLine(head + " with error code: ", socket) : head);
+// The line of a way that gave no identity, kept in findings for /v.
+void NoteIdentityFailure(LxiWay way, std::uint32_t ip, int code, std::string_view text, LxiFindings &findings) {
+  std::string line = "Identity over " + std::string(LxiWayText(way)) + " to " + FormatDottedAddress(ip) + " failed";
+  if (code != 0) line += " with error code: " + std::to_string(code) + " : " + std::string(text);
+  findings.Notes.push_back(std::move(line));
 }
 
 bool Connect(TTCPBlockSocket &socket, std::uint32_t ip, int port, std::uint64_t deadline) {
@@ -63,10 +65,10 @@ std::string WithoutLineEnd(std::string text) {
   return text;
 }
 
-// "*IDN?" over a protocol link (the session's own client).
-std::string LinkIdentity(TInstrumentLink &link, std::string_view query, std::string_view way, std::uint32_t ip,
-                         int port, std::uint64_t deadline, LineLog &log) {
-  if (LeftMs(deadline) == 0) return {};
+// "*IDN?" over a protocol link (the session's own client); false when it
+// gave no reply.
+bool LinkIdentity(TInstrumentLink &link, std::string_view query, LxiWay way, std::uint32_t ip, int port,
+                  std::uint64_t deadline, LxiFindings &findings) {
   LinkTarget target;
   target.Address = FormatDottedAddress(ip);
   target.Port = port;
@@ -76,16 +78,16 @@ std::string LinkIdentity(TInstrumentLink &link, std::string_view query, std::str
   const bool done = link.Open(target, LeftMs(deadline)) && link.Write(query, std::max(1, LeftMs(deadline))) &&
                     link.Read(identity, std::max(1, LeftMs(deadline)), kMaxLineBytes, cut);
   link.Close();
-  if (!done && Settings.Verbose) {
-    const LinkFailure &failure = link.Failure();
-    std::string line = std::string(way) + " to " + target.Address + " failed";
-    if (failure.Code != 0) line += " with error code: " + std::to_string(failure.Code) + " : " + failure.Text;
-    LogLine(log, line);
+  if (!done) {
+    NoteIdentityFailure(way, ip, link.Failure().Code, link.Failure().Text, findings);
+    return false;
   }
-  return done ? WithoutLineEnd(identity) : std::string();
+  findings.Idn = WithoutLineEnd(identity);
+  return true;
 }
 
-std::string RawScpiIdentity(std::uint32_t ip, int port, std::uint64_t deadline, LineLog &log) {
+// The reply line of "*IDN?" over the raw SCPI port; false when it gave none.
+bool RawScpiIdentity(std::uint32_t ip, int port, std::uint64_t deadline, LxiFindings &findings) {
   TTCPBlockSocket socket;
   std::string buffer;
   std::size_t end = std::string::npos;
@@ -96,29 +98,43 @@ std::string RawScpiIdentity(std::uint32_t ip, int port, std::uint64_t deadline, 
   }
   // A peer that closes without a line end has still said something.
   if (end != std::string::npos) buffer.resize(end + 1);
-  if (buffer.empty()) ReportIdentityFailure("Identity over raw SCPI", ip, socket, log);
+  if (buffer.empty()) NoteIdentityFailure(LxiWay::RawScpi, ip, socket.ErrorCode(), socket.GetErrorDescEx(), findings);
   socket.CloseEndpoint();
-  return WithoutLineEnd(buffer.substr(0, kMaxLineBytes));
+  if (buffer.empty()) return false;
+  findings.Idn = WithoutLineEnd(buffer.substr(0, kMaxLineBytes));
+  return true;
+}
+
+// Notes that way was tried; true when it answered.
+bool Answered(LxiFindings &findings, LxiWay way, bool answered) {
+  findings.Tried.push_back(way);
+  if (answered) {
+    findings.Answered = true;
+    findings.AnsweredBy = way;
+  }
+  return answered;
 }
 
 }  // namespace
 
-LxiIdentityAnswer AskLxiIdentity(const LxiInstrument &instrument, std::uint32_t xid, std::uint64_t deadlineMs) {
-  LxiIdentityAnswer answer;
-  std::string &identity = answer.Idn;
+void AskLxiIdentity(const LxiInstrument &instrument, std::uint32_t xid, std::uint64_t deadlineMs,
+                    LxiFindings &findings) {
   if (instrument.Vxi11Port != 0) {
     const std::unique_ptr<TInstrumentLink> link = MakeVxi11CoreLink(instrument.Vxi11Port, xid);
-    identity =
-        LinkIdentity(*link, kIdentityQuery, "Identity over VXI-11", instrument.Ip, 0, deadlineMs, answer.Lines);
+    if (Answered(findings, LxiWay::Vxi11,
+                 LinkIdentity(*link, kIdentityQuery, LxiWay::Vxi11, instrument.Ip, 0, deadlineMs, findings)))
+      return;
   }
+  // A way is tried only while the instrument's time lasts.
   const int rawPort = AnnouncedPort(instrument, std::string(kRawScpiService));
-  if (identity.empty() && rawPort != 0) identity = RawScpiIdentity(instrument.Ip, rawPort, deadlineMs, answer.Lines);
+  if (rawPort != 0 && LeftMs(deadlineMs) > 0 &&
+      Answered(findings, LxiWay::RawScpi, RawScpiIdentity(instrument.Ip, rawPort, deadlineMs, findings)))
+    return;
   const int hislipPort = AnnouncedPort(instrument, std::string(kHislipService));
-  if (identity.empty() && hislipPort != 0) {
+  if (hislipPort != 0 && LeftMs(deadlineMs) > 0) {
     const std::unique_ptr<TInstrumentLink> link = MakeHislipLink();
-    identity = LinkIdentity(*link, kHislipIdentityQuery, "Identity over HiSLIP", instrument.Ip, hislipPort,
-                            deadlineMs, answer.Lines);
+    Answered(findings, LxiWay::Hislip,
+             LinkIdentity(*link, kHislipIdentityQuery, LxiWay::Hislip, instrument.Ip, hislipPort, deadlineMs,
+                          findings));
   }
-  if (identity.empty()) identity = TxtIdentity(instrument);
-  return answer;
 }

@@ -16,12 +16,12 @@ inline constexpr std::uint16_t kDnsTypeSrv = 33;
 using DnsName = std::vector<std::string>;
 
 struct DnsRecord {
-  DnsName Name;
+  DnsName Name{};
   std::uint16_t Type = 0;
   bool CacheFlush = false;   // top bit of the class
-  DnsName Target;            // PTR: the instance; SRV: the host
+  DnsName Target{};          // PTR: the instance; SRV: the host
   int Port = 0;              // SRV
-  std::vector<std::string> Texts;  // TXT: its strings
+  std::vector<std::string> Texts{};  // TXT: its strings
   std::uint32_t Address = 0;       // A: first octet most significant
 };
 

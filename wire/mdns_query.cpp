@@ -1,5 +1,7 @@
 #include "wire/mdns_query.h"
 
+#include <cstddef>
+
 namespace {
 
 constexpr std::uint16_t kTypePtr = 12;
@@ -21,6 +23,15 @@ void AppendLabels(std::string &out, std::string_view dotted) {
   }
 }
 
+bool NameFits(const DnsName &name) {
+  std::size_t bytes = 1;
+  for (const std::string &label : name) {
+    if (label.empty() || label.size() > 63) return false;
+    bytes += label.size() + 1;
+  }
+  return bytes <= 255;
+}
+
 }  // namespace
 
 std::string BuildServiceQuery(std::uint16_t id) {
@@ -37,4 +48,26 @@ std::string BuildServiceQuery(std::uint16_t id) {
     AppendShort(query, kClassIn);
   }
   return query;
+}
+
+std::string BuildQuestionQuery(std::uint16_t id, const std::vector<DnsQuestion> &questions) {
+  std::string body;
+  std::uint16_t count = 0;
+  for (const DnsQuestion &question : questions) {
+    if (!NameFits(question.Name) || count == 0xFFFF) continue;
+    for (const std::string &label : question.Name) {
+      body.push_back(static_cast<char>(label.size()));
+      body.append(label);
+    }
+    body.push_back('\0');
+    AppendShort(body, question.Type);
+    AppendShort(body, kClassIn);
+    ++count;
+  }
+  std::string query;
+  AppendShort(query, id);
+  AppendShort(query, 0);
+  AppendShort(query, count);
+  for (int n = 0; n < 3; ++n) AppendShort(query, 0);
+  return query + body;
 }

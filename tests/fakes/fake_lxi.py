@@ -1,13 +1,16 @@
 """Simulated LAN instruments (standard library only, independent of the program's code), each on its own address.
 A few ms after a query each answers GETPORT (UDP 111) and legacy unicast mDNS (224.0.0.251:5353 on `interface`: PTR,
-SRV, TXT and A per service asked for, names compressed); VXI-11 core and raw SCPI servers answer "*IDN?"; a dead
-instrument's TCP ports hang (accept queue full); `call_delay` seconds pass before each TCP answer. Each `junk` callable
-maps a query to what 127.0.9.9 sends back (None: nothing). Keeps the `queries` and `tcp_bytes` per address. The VXI-11
-core channel takes any number of commands per link: a message (device_write parts up to END) holding "?" queues
-`replies[message]` (default the identity for "*IDN?"), `delay` s later; device_read hands it out in pieces of its
-request size, END with the last. `link_error` refuses create_link with that error. `links` keeps (address, device,
-link id) per create_link, `destroyed` the ids. `--demo`: the demo's instruments (the multimeter also over HiSLIP), in a
-namespace only."""
+SRV, TXT and A per service asked for, names compressed; with `ptr_only` the PTR records alone, and a follow-up question
+for an SRV, TXT or A record with that record alone if its type is in `resolves`; from `mdns_from`, by default its own
+address); VXI-11 core and raw SCPI servers answer "*IDN?"; an HTTP server on `http` = (port, kind) serves GET
+/lxi/identification: "document" (chunked), "malformed", "huge" (32 MiB announced and sent until the peer closes) or
+"slow" (a byte every 50 ms); a dead instrument's TCP ports hang (accept queue full); `call_delay` seconds pass before
+each TCP answer. Each `junk` callable maps a query to what 127.0.9.9 sends back (None: nothing). Keeps the `queries`
+and `tcp_bytes` per address. The VXI-11 core channel takes any number of commands per link: a message (device_write
+parts up to END) holding "?" queues `replies[message]` (default the identity for "*IDN?"), `delay` s later;
+device_read hands it out in pieces of its request size, END with the last. `link_error` refuses create_link with that
+error. `links` keeps (address, device, link id) per create_link, `destroyed` the ids. `--demo`: the demo's instruments
+(the multimeter also over HiSLIP), in a namespace only."""
 import collections
 import contextlib
 import selectors
@@ -22,11 +25,36 @@ JUNK_ADDRESS = "127.0.9.9"
 
 class Instrument:
     def __init__(self, address, idn=b"", vxi11_port=None, services=(), scpi_port=None, name=None, txt=(), dead=False,
-                 replies=None, delay=0.0, link_error=0, call_delay=0.0):
+                 replies=None, delay=0.0, link_error=0, call_delay=0.0,
+                 ptr_only=False, resolves=(33, 16, 1), mdns_from=None, http=None):
         self.address, self.idn, self.vxi11_port, self.services = address, idn, vxi11_port, dict(services)
         self.scpi_port, self.name, self.txt, self.dead = scpi_port, name or "Instrument " + address, txt, dead
         self.replies = {k.upper(): v for k, v in (replies or {b"*IDN?": idn + b"\n"}).items()}
         self.delay, self.link_error, self.call_delay = delay, link_error, call_delay
+        self.ptr_only, self.resolves, self.mdns_from, self.http = ptr_only, resolves, mdns_from or address, http
+        self.host = "h" + address.replace(".", "-") + ".local"
+
+def identification(instrument):
+    """The identification document: a namespace, its address on DHCP, a second interface static, one of IPv6."""
+    last = int(instrument.address.split(".")[-1])
+    return ("""<?xml version="1.0" encoding="UTF-8"?>
+<LXIDevice xmlns="http://www.lxistandard.org/InstrumentIdentification/1.0"
+ xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance">
+ <Manufacturer>Maker</Manufacturer><Model>M%(last)d</Model><SerialNumber>%(last)d</SerialNumber>
+ <Interface xsi:type="NetworkInformation" InterfaceType="LXI" IPType="IPv4" InterfaceName="eth0">
+  <InstrumentAddressString>TCPIP::%(a)s::INSTR</InstrumentAddressString>
+  <Hostname>%(host)s</Hostname><IPAddress>%(a)s</IPAddress><SubnetMask>255.255.255.0</SubnetMask>
+  <MACAddress>00-80-2F-00-00-%(last)02X</MACAddress><Gateway>192.168.1.1</Gateway>
+  <DHCPEnabled>true</DHCPEnabled><AutoIPEnabled>true</AutoIPEnabled>
+ </Interface>
+ <Interface InterfaceType="LXI" IPType="IPv6" InterfaceName="eth0"><IPAddress>fe80::1</IPAddress></Interface>
+ <Interface InterfaceType="LXI" IPType="IPv4" InterfaceName="eth1">
+  <Hostname>service-port</Hostname><IPAddress>10.0.0.%(last)d</IPAddress><SubnetMask>255.0.0.0</SubnetMask>
+  <MACAddress>00:80:2f:00:01:%(last)02x</MACAddress><Gateway>10.0.0.1</Gateway>
+  <DHCPEnabled>false</DHCPEnabled><AutoIPEnabled>false</AutoIPEnabled>
+ </Interface>
+</LXIDevice>
+""" % {"a": instrument.address, "last": last, "host": instrument.host}).encode()
 
 
 def label(text):
@@ -39,29 +67,43 @@ def record(owner_at, kind, rdata, cache_flush=False):
 
 
 def mdns_answer(instrument, query):
-    offsets, at = {}, 12
+    questions, at = [], 12
     for _ in range(struct.unpack(">H", query[4:6])[0]):
         start, parts = at, []
         while query[at]:
-            parts.append(query[at + 1:at + 1 + query[at]].decode())
+            parts.append(query[at + 1:at + 1 + query[at]].decode("latin-1"))
             at += 1 + query[at]
-        offsets[".".join(parts)], at = start, at + 5
-    wanted = [(s, p) for s, p in instrument.services.items() if s + ".local" in offsets]
-    if not wanted:
+        questions.append((start, ".".join(parts), struct.unpack(">H", query[at + 1:at + 3])[0]))
+        at += 5
+    message = bytearray(query[12:at])
+    host = b"".join(label(part.encode()) for part in instrument.host.split(".")) + b"\0"
+    name, count = label(instrument.name.encode()), 0
+
+    def add(*records):
+        nonlocal message, count
+        for owner_at, kind, rdata, *flush in records:
+            message += record(owner_at, kind, rdata, *flush)
+            count += 1
+
+    srv = lambda port: struct.pack(">HHH", 0, 0, port) + host
+    txt = b"".join(label(t.encode()) for t in instrument.txt) or b"\0"
+    address = socket.inet_aton(instrument.address)
+    for start, asked, kind in questions:
+        for service, port in instrument.services.items():
+            if kind == 12 and asked == service + ".local":
+                add((start, 12, name + struct.pack(">H", 0xC000 | start)))
+                if not instrument.ptr_only:
+                    instance_at = len(message) + 12 - len(name) - 2
+                    add((instance_at, 33, srv(port)))
+                    host_at = len(message) + 12 - len(host)
+                    add((instance_at, 16, txt), (host_at, 1, address, True))
+            elif asked == instrument.name + "." + service + ".local" and kind in instrument.resolves:
+                add((start, kind, srv(port) if kind == 33 else txt, True)) if kind in (33, 16) else None
+        if kind == 1 and asked == instrument.host and 1 in instrument.resolves:
+            add((start, 1, address, True))
+    if not count:
         return None
-    message = bytearray(query[:2] + b"\x84\x00" + query[4:6] + struct.pack(">HHH", len(wanted), 0, 3 * len(wanted)) +
-                        query[12:at])
-    host = label(b"h" + instrument.address.replace(".", "-").encode()) + label(b"local") + b"\0"
-    name = label(instrument.name.encode())
-    for service, port in wanted:
-        service_at = offsets[service + ".local"]
-        message += record(service_at, 12, name + struct.pack(">H", 0xC000 | service_at))
-        instance_at = len(message) - len(name) - 2
-        message += record(instance_at, 33, struct.pack(">HHH", 0, 0, port) + host)
-        host_at = len(message) - len(host)
-        message += record(instance_at, 16, b"".join(label(t.encode()) for t in instrument.txt) or b"\0")
-        message += record(host_at, 1, socket.inet_aton(instrument.address), True)
-    return bytes(message)
+    return bytes(query[:2] + b"\x84\x00" + query[4:6] + struct.pack(">HHH", count, 0, 0) + message)
 
 
 def rpc_reply(xid, results):
@@ -108,9 +150,10 @@ class FakeLxi:
                         socket.inet_aton(interface))
         self.watch(mdns, "query", 5353)
         self.senders = {a: self.bound(socket.SOCK_DGRAM, (a, 0))
-                        for a in [i.address for i in self.instruments] + [JUNK_ADDRESS]}
+                        for a in {i.mdns_from for i in self.instruments} | {i.address for i in self.instruments} |
+                        {JUNK_ADDRESS}}
         for i in self.instruments:
-            for port, kind in ((i.vxi11_port, "vxi11"), (i.scpi_port, "scpi")):
+            for port, kind in ((i.vxi11_port, "vxi11"), (i.scpi_port, "scpi"), (i.http and i.http[0], "http")):
                 if port:
                     self.listen(i, port, kind)
 
@@ -155,8 +198,8 @@ class FakeLxi:
         self.queries.append(data)
         getport = port == 111 and len(data) == 56 and data[40:44] == b"\x00\x06\x07\xaf"
         replies = [(JUNK_ADDRESS, make(data)) for make in self.junk] + [
-            (i.address, rpc_reply(data[:4], struct.pack(">I", i.vxi11_port)) if getport else mdns_answer(i, data))
-            for i in self.instruments if port == 5353 or getport and i.vxi11_port]
+            (i.address, rpc_reply(data[:4], struct.pack(">I", i.vxi11_port))) if getport else
+            (i.mdns_from, mdns_answer(i, data)) for i in self.instruments if port == 5353 or getport and i.vxi11_port]
         for address, reply in replies:
             if reply is not None:
                 threading.Timer(0.003, self.senders[address].sendto, (reply, source)).start()
@@ -166,9 +209,35 @@ class FakeLxi:
         self.sockets.append(conn)
         threading.Thread(target=self.converse, args=(conn, *data), daemon=True).start()
 
+    def serve_http(self, conn, reader, instrument):
+        request = b""
+        while (line := reader.readline()) not in (b"\r\n", b"\n", b""):
+            request += line
+        self.tcp_bytes[instrument.address] += request + line
+        kind, head = instrument.http[1], b"HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\n"
+        document = identification(instrument)
+        if kind == "document":
+            half = len(document) // 2
+            conn.sendall(head + b"Transfer-Encoding: chunked\r\n\r\n" + b"".join(
+                b"%x\r\n%s\r\n" % (len(part), part) for part in (document[:half], document[half:], b"")))
+        elif kind == "malformed":
+            broken = document.replace(b"</Hostname>", b"</Host>", 1)
+            conn.sendall(head + b"Content-Length: %d\r\n\r\n" % len(broken) + broken)
+        elif kind == "huge":
+            conn.sendall(head + b"Content-Length: %d\r\n\r\n" % (32 << 20) + document[:-20])
+            for _ in range(32 << 20 >> 16):
+                conn.sendall(b"<a>" * 21845 + b"x")
+        elif kind == "slow":
+            conn.sendall(head + b"Content-Length: %d\r\n\r\n" % len(document))
+            for byte in document:
+                conn.sendall(bytes([byte]))
+                time.sleep(0.05)
+
     def converse(self, conn, instrument, kind):
         reader, state = conn.makefile("rb"), {"pending": b"", "message": b""}
         with conn, reader, contextlib.suppress(OSError):
+            if kind == "http":
+                return self.serve_http(conn, reader, instrument)
             while message := reader.readline() if kind == "scpi" else reader.read(4):
                 time.sleep(instrument.call_delay)
                 if kind == "scpi" and message.strip().upper() == b"*IDN?":
@@ -185,7 +254,8 @@ class FakeLxi:
 DEMO = [
     Instrument("192.168.1.30", idn=b"Keysight Technologies,DSOX1204G,CN60000030,2.12", vxi11_port=1024,
                services={"_lxi._tcp": 80, "_vxi-11._tcp": 111, "_scpi-raw._tcp": 5025}, scpi_port=5025,
-               name="Keysight DSOX1204G - CN60000030", txt=["Manufacturer=Keysight Technologies", "Model=DSOX1204G"]),
+               name="Keysight DSOX1204G - CN60000030", txt=["Manufacturer=Keysight Technologies", "Model=DSOX1204G"],
+               http=(80, "document")),
     Instrument("192.168.1.31", idn=b"Siglent Technologies,SDM3045X,SDM30000031,1.01.01.25",
                services={"_scpi-raw._tcp": 5025}, scpi_port=5025, name="SDM3045X"),
 ]

@@ -68,13 +68,20 @@ TEST(DiscoveryJson, ConfigurationObjectOfTheAddressStep) {
 }
 
 TEST(DiscoveryJson, LxiInstrumentWithAndWithoutItsFacts) {
-  const LxiInstrument found{.Ip = 0xC0A8011Eu, .Vxi11Port = 1024, .Services = {{"_lxi._tcp", 80},
-                            {"_scpi-raw._tcp", 5025}}, .Name = "Scope \xB5", .Idn = "ACME,SCOPE,1,1.0", .Txt = {}};
+  LxiInstrument found{.Ip = 0xC0A8011Eu, .Vxi11Port = 1024, .Services = {{"_lxi._tcp", 80}, {"_hislip._tcp", 0}},
+                      .Name = "Scope \xB5", .Txt = {"Model=S1"}, .Findings = {}};
+  found.Findings = {.Tried = {LxiWay::Vxi11, LxiWay::RawScpi}, .Answered = true, .AnsweredBy = LxiWay::RawScpi,
+                    .Idn = "ACME,SCOPE,1,1.0", .Interfaces = {{"scope", "00-0A-35-00-00-01", "169.254.1.2",
+                    "255.255.0.0", std::nullopt, true, true}}, .Notes = {"unused"}};
   EXPECT_EQ(LxiJson(found), R"({"type":"lxi","ip":"192.168.1.30","vxi11_port":1024,"services":[{"type":"_lxi._tcp",)"
-                            R"("port":80},{"type":"_scpi-raw._tcp","port":5025}],"name":"Scope )" "\xC2\xB5" R"(",)"
-                            R"("idn":"ACME,SCOPE,1,1.0"})");
-  EXPECT_EQ(LxiJson({.Ip = 0x7F000002u, .Vxi11Port = 0, .Services = {}, .Name = "", .Idn = "", .Txt = {}}),
-            R"({"type":"lxi","ip":"127.0.0.2","vxi11_port":null,"services":[],"name":null,"idn":null})");
+                            R"("port":80},{"type":"_hislip._tcp","port":null}],"name":"Scope )" "\xC2\xB5" R"(",)"
+                            R"("idn":"ACME,SCOPE,1,1.0","idnBy":"scpi-raw","announced":",S1,,","tried":["vxi11",)"
+                            R"("scpi-raw"],"interfaces":[{"hostname":"scope","mac":"00-0A-35-00-00-01","ip":)"
+                            R"("169.254.1.2","dhcp":"AutoIP","mask":"255.255.0.0","gateway":null}]})");
+  EXPECT_EQ(LxiJson({.Ip = 0x7F000002u, .Vxi11Port = 0, .Services = {}, .Name = "", .Txt = {},
+                     .Findings = {.Tried = {LxiWay::Vxi11}}}),
+            R"({"type":"lxi","ip":"127.0.0.2","vxi11_port":null,"services":[],"name":null,"idn":null,"idnBy":null,)"
+            R"("announced":null,"tried":["vxi11"],"interfaces":[]})");
 }
 
 TEST(ReplyJsonTest, TextBinaryViewsAndFailures) {

@@ -5,6 +5,7 @@
 #include "core/codecs.h"
 #include "wire/dns_reply.h"
 #include "discovery/lxi_instrument.h"
+#include "discovery/lxi_resolution.h"
 #include "wire/mdns_query.h"
 #include "wire/portmap_wire.h"
 #include "wire/rpc_record.h"
@@ -36,6 +37,20 @@ TEST(LxiWire, CallsAndQueryBytes) {
   };
   for (const auto &c : cases) EXPECT_EQ(c.built, Hex(c.expected)) << c.expected;
   EXPECT_EQ(BuildGetPortCall(1).size(), 56u);
+}
+
+TEST(LxiWire, FollowUpQueryBytes) {
+  const DnsName instance{"Scope", "_lxi", "_tcp", "local"}, host{"scope", "local"};
+  const struct { std::vector<DnsQuestion> questions; const char *expected; } cases[] = {
+      {{{instance, kDnsTypeSrv}, {instance, kDnsTypeTxt}},
+       "8001 0000 0002 0000 0000 0000 0553636F7065 045F6C7869 045F746370 056C6F63616C 00 0021 0001 "
+       "0553636F7065 045F6C7869 045F746370 056C6F63616C 00 0010 0001"},
+      {{{host, kDnsTypeA}}, "8001 0000 0001 0000 0000 0000 0573636F7065 056C6F63616C 00 0001 0001"},
+      // Labels of 64 bytes or none cannot be asked: left out.
+      {{{{std::string(64, 'a'), "local"}, kDnsTypeA}, {{"", "local"}, kDnsTypeA}, {{"a.b"}, kDnsTypeA}},
+       "8001 0000 0001 0000 0000 0000 03612E62 00 0001 0001"},
+  };
+  for (const auto &c : cases) EXPECT_EQ(BuildQuestionQuery(0x8001, c.questions), Hex(c.expected)) << c.expected;
 }
 
 TEST(LxiWire, GetPortReplies) {
@@ -94,17 +109,52 @@ TEST(DnsReply, RecordedAnswerMergesIntoOneInstrument) {
   EXPECT_EQ(records[2].Texts, std::vector<std::string>{"Model=X123"});
   EXPECT_EQ(std::make_pair(records[3].Name, records[3].Address), std::make_pair(DnsName{"scope", "local"}, 0xC0A8011Eu));
 
+  MdnsAnswers answers;
+  NoteMdnsReply(answers, records, 0x7F000001, 0);
+  EXPECT_TRUE(DueFollowUps(answers, 0).empty());
   LxiInstrumentList list;
-  AddAnnouncedServices(list, records, 0x7F000001);
+  AddAnnouncedServices(list, answers);
   AddPortmapperAnswer(list, 0xC0A8011E, 1024);
   AddPortmapperAnswer(list, 0x0A000001, 1025);
   ASSERT_EQ(list.size(), 2u);
   EXPECT_EQ(TxtIdentity(list[1]), ",X123,,");
-  list[1].Idn = "A\tB";
-  EXPECT_EQ(FormatLxiInstrument(list[1]), (std::vector<std::string>{"", "LXI Instrument: 192.168.1.30",
-            "Found by:      VXI-11 core port 1024, mDNS _lxi._tcp port 80", "Name:          Scope", "IDN:  [A B]"}));
-  EXPECT_EQ(FormatLxiInstrument(list[0]), (std::vector<std::string>{"", "LXI Instrument: 10.0.0.1",
-            "Found by:      VXI-11 core port 1025", "IDN:  []"}));
+  EXPECT_EQ(list[1].Services, (std::vector<LxiService>{{"_lxi._tcp", 80}}));
+}
+
+// An answer of PTR records alone: SRV and TXT asked at once, A once the SRV
+// host is known, each once more a second later while unanswered, no more.
+TEST(DnsReply, FollowUpsResolveAnInstanceAnnouncedByPointerAlone) {
+  const DnsName instance{"Scope", "_lxi", "_tcp", "local"}, host{"scope", "local"};
+  MdnsAnswers answers;
+  NoteMdnsReply(answers, {DnsRecord{.Name = {"_lxi", "_tcp", "local"}, .Type = kDnsTypePtr, .Target = instance}},
+                0x0A000009, 1);
+  const auto asked = [&](std::uint64_t now) {
+    std::vector<std::pair<std::size_t, std::string>> queries;
+    for (const MdnsFollowUp &query : DueFollowUps(answers, now))
+      for (const DnsQuestion &question : query.Questions)
+        queries.emplace_back(query.Socket, question.Name[0] + "/" + std::to_string(question.Type));
+    return queries;
+  };
+  using Asked = std::vector<std::pair<std::size_t, std::string>>;
+  EXPECT_EQ(asked(100), (Asked{{1, "Scope/33"}, {1, "Scope/16"}}));
+  EXPECT_EQ(asked(600), Asked{});
+  LxiInstrumentList list;
+  AddAnnouncedServices(list, answers);
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(std::make_tuple(list[0].Ip, list[0].Services, list[0].Name),
+            std::make_tuple(0x0A000009u, std::vector<LxiService>{{"_lxi._tcp", 0}}, std::string("Scope")));
+  NoteMdnsReply(answers, {DnsRecord{.Name = instance, .Type = kDnsTypeSrv, .Target = host, .Port = 8080}}, 0x0A000009, 0);
+  EXPECT_EQ(asked(700), (Asked{{1, "scope/1"}}));
+  EXPECT_EQ(asked(1100), (Asked{{1, "Scope/16"}}));
+  EXPECT_EQ(asked(1699), Asked{});
+  EXPECT_EQ(asked(1700), (Asked{{1, "scope/1"}}));
+  EXPECT_EQ(asked(9000), Asked{});
+  NoteMdnsReply(answers, {DnsRecord{.Name = host, .Type = kDnsTypeA, .Address = 0xC0A8011E}}, 0x0A000009, 0);
+  list.clear();
+  AddAnnouncedServices(list, answers);
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(std::make_pair(list[0].Ip, list[0].Services),
+            std::make_pair(0xC0A8011Eu, std::vector<LxiService>{{"_lxi._tcp", 8080}}));
 }
 
 TEST(DnsReply, DamagedAnswersAreRejected) {
