@@ -20,22 +20,12 @@ sys.path.insert(0, os.path.join(HERE, "..", "tests", "fakes"))
 from fake_hislip import FakeHislip  # noqa: E402
 from fake_instrument import FakeInstrument, Reply, Scpi  # noqa: E402
 from fake_lxi import FakeLxi, Instrument  # noqa: E402
+from tcp_session_bench import spawn_time  # noqa: E402
 
 ANSWER_S = 0.010
 SWITCH_PAUSE_S = 0.010
 LIMIT_MS = 15.0
 IDN = b"ACME,BENCH,1,1.0\n"
-
-
-def spawn_time(args):
-    """Wall time from spawn to exit (posix_spawn: no copy of this process), and the exit code."""
-    with open(os.devnull, "wb") as null:
-        start = time.monotonic()
-        pid = os.posix_spawn(args[0], args, dict(os.environ, LC_ALL="C"),
-                             file_actions=[(os.POSIX_SPAWN_DUP2, null.fileno(), 1),
-                                           (os.POSIX_SPAWN_DUP2, null.fileno(), 2)])
-        _, status = os.waitpid(pid, 0)
-        return time.monotonic() - start, os.waitstatus_to_exitcode(status)
 
 
 def median_ms(args, runs):
