@@ -13,7 +13,6 @@ The raw run without /eol (silence end and repeat delay) is shown for comparison.
 import os
 import statistics
 import sys
-import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "fakes"))
