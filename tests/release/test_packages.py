@@ -77,7 +77,7 @@ class DebianPackage(unittest.TestCase):
     def test_unpacked_program_shows_the_help_of_the_package_version(self):
         shown = run([os.path.join(self.tree, "usr/bin/psulan"), "/?"])
         lines = shown.stdout.split(b"\n")
-        self.assertEqual((shown.returncode, len(lines), lines[-2:]), (1, 66, [LAST_HELP_LINE, b""]))
+        self.assertEqual((shown.returncode, len(lines), lines[-2:]), (1, 69, [LAST_HELP_LINE, b""]))
         self.assertEqual(help_version(lines[0], b"Linux"), self.control["Version"])
 
     def test_holds_the_manual_page_and_the_documents(self):
@@ -121,7 +121,7 @@ class WindowsZip(unittest.TestCase):
         finally:
             shutil.rmtree(folder)
         lines = shown.stdout.split(b"\r\n")
-        self.assertEqual((shown.returncode, len(lines), lines[-2:]), (1, 66, [LAST_HELP_LINE, b""]),
+        self.assertEqual((shown.returncode, len(lines), lines[-2:]), (1, 69, [LAST_HELP_LINE, b""]),
                          shown.stderr.decode(errors="replace"))
         self.assertEqual(help_version(lines[0], b"Win64"), self.zip_version())
 
