@@ -55,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     FUZZ_CHECK(shown["values"].is_array() && (Settings.ModbusView == 4 || !shown["values"].empty()));
 
   // The supply's reply is the field; its identity answer the second one.
-  const SupplyAnswer identity{true, false, std::string(second)};
+  const SupplyAnswer identity{true, false, std::string(second), 0, {}};
   Json supply = Parsed(SupplyJson(field, from, identity, true, {}));
   FUZZ_CHECK(Bytes(supply["from"]) == from);
   if (field.size() >= 106) {
