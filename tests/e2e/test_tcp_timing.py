@@ -64,7 +64,7 @@ class FirstWait(FakeCase):
             with self.subTest(args=args, delay=delay):
                 fake = self.serve(Scpi(default=Reply.delayed(delay, b"late\n")))
                 run = psulan(target(fake) + args)
-                self.assertEqual(run.lines(), [shown])
+                self.assertEqual((run.code, run.lines()), (0, [shown]))
 
 
 class ReplyEnd(FakeCase):
@@ -78,7 +78,7 @@ class ReplyEnd(FakeCase):
             with self.subTest(gap=gap):
                 fake = self.serve(Scpi({"R?": Reply.pieces([b"AB,", b"CD,", b"EF\n"], gap)}))
                 run = psulan(target(fake) + ["/cmd", "R?"])
-                self.assertEqual(run.lines(), [shown])
+                self.assertEqual((run.code, run.lines()), (0, [shown]))
                 connection = ended(fake, 1)[0]
                 pieces = 1 if gap > 0.05 else 3
                 # The program closes 50 ms (plus the 5 ms pause) after the last piece it took.
